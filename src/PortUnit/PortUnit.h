@@ -1,0 +1,58 @@
+// The serial port driver: lists the ports present, opens and configures one
+// port, runs a reader thread that hands every received byte to the window as
+// one byte message, writes single bytes, closes the port. One port at a
+// time; module-level state; all calls but the reader's come from the
+// user-interface thread.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace PortUnit {
+
+// Raised by OpenComPort with the text of the step that failed, e.g.
+// "Ошибка: порт стенда не открыт".
+class PortError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Where the reader thread posts each received byte: called on the reader
+// thread, once per byte, in arrival order, with (byte, 1). It must only
+// queue the message for the user-interface thread (the window posts an
+// event); it must not touch any other state.
+using ByteMessagePoster = void (*)(void* context, std::uint32_t wparam, std::intptr_t lparam);
+void SetByteMessageTarget(ByteMessagePoster poster, void* context);
+
+// Serial ports present, in natural order, as the names the selector shows
+// and OpenComPort takes (device paths on Linux, "COMn" on Windows).
+std::vector<std::string> EnumComPorts();
+
+// The name the settings default to when they name no port
+// ("/dev/ttyUSB0" on Linux, "COM1" on Windows).
+std::string DefaultPortName();
+
+// The path OpenComPort is given for a name the selector shows: the name as
+// it stands on Linux, "\\.\" followed by the name on Windows.
+std::string PortPathFor(const std::string& selectorText);
+
+// Opens path as it stands on Linux; on Windows the caller passes the
+// "\\.\COMn" form. Parity 0 none, 1 odd, 2 even, 3 mark, 4 space; stop bits
+// 0 one, 1 one and a half, 2 two. Throws PortError.
+void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t parity,
+                 std::uint8_t dataBits, std::uint8_t stopBits);
+
+// With true: stops and joins the reader, then closes the port. With false:
+// nothing. No byte message is posted after it returns.
+void CloseComPort(bool close);
+
+// Writes one byte on channel 1; any other channel, or no open port: nothing.
+void WriteComByte(std::int32_t channel, std::uint8_t byte);
+
+// State queries for tests and the soak: is a port open, is a reader running.
+bool IsPortOpen();
+bool IsReaderRunning();
+
+}  // namespace PortUnit

@@ -1,0 +1,63 @@
+// Number and time texts of the whole program.
+//
+// Every number the window shows, and every number it reads back from a
+// field or an editor, goes through this module, so the decimal separator
+// (",") and the rounding rule live in one place:
+//  - rounding is to nearest with halves away from zero, applied to the
+//    value's decimal expansion taken to 18 significant digits;
+//  - infinities and NaNs are written "INF", "-INF", "NAN", "-NAN".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace formats {
+
+inline constexpr char kDecimalSeparator = ',';
+
+// Integer in plain decimal, "-" before a negative value.
+std::string decimal(std::int64_t value);
+
+// "General": at most 15 significant digits, no trailing zeros and no
+// trailing separator (2851234,56; 0,5; 100; -0,05). Values with more than
+// 15 integer digits or below 0.0001 in magnitude take the exponent form
+// (1,5E-5; 1E20).
+std::string general(long double value);
+
+// "Fixed (p, d)": rounded to at most p significant digits and at most d
+// decimals, written with exactly d decimals (102,806 -> "102,80" in (4, 2)).
+// With more than p integer digits it falls back to an exponent form without
+// a "+" sign and with the exponent padded to d digits when d <= 4:
+// 1234567 -> "1,23457E6" in (6, 5), "1,23457E06" in (6, 2).
+std::string fixed(long double value, int precision, int digits);
+
+// "Exponent (p, d)": first digit, separator, p - 1 further digits,
+// "E", sign, exponent padded to d digits when d <= 4 (2 -> "2,0000000E+0"
+// in (8, 7)).
+std::string exponent(long double value, int precision, int digits);
+
+// Reads a decimal number written with "," as separator: optional blanks
+// around it, an optional sign, digits with at most one ",", an optional
+// exponent ("E" or "e", optional sign, digits). Anything else, an empty text
+// included, is "not a number" (std::nullopt); it never throws. Values beyond
+// the range of long double are "not a number" too.
+std::optional<long double> parseDecimal(std::string_view text);
+
+// Reads a whole text as a signed decimal integer (optional blanks around
+// it, optional sign); std::nullopt when it is not one or overflows.
+std::optional<std::int64_t> parseInteger(std::string_view text);
+
+// The time separator of the computer's regional settings; ":" where the
+// locale gives none. Detected once by detectTimeSeparator() at start-up.
+std::string timeSeparator();
+void setTimeSeparator(std::string separator);
+void detectTimeSeparator();
+
+// "h:nn:ss": hour without a leading zero, minute and second with two digits.
+std::string timeHNNSS(int hour, int minute, int second);
+// "hh:mm:ss": all three with two digits.
+std::string timeHHMMSS(int hour, int minute, int second);
+
+}  // namespace formats

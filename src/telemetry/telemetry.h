@@ -1,0 +1,38 @@
+// Decoders of the device packets, the geodetic conversion, the request
+// chain and the link watchdog: all of it toolkit-free, working on a
+// FormView.
+#pragma once
+
+#include "form_view.h"
+#include "receiver.h"
+
+namespace telemetry {
+
+// Runs the decoder for RxBuf[0] (0x80 to 0x84); other types run nothing.
+// May throw: the receiver swallows whatever a decoder throws.
+void dispatchFrame(const protocol::RxBuffer& RxBuf, FormView& form);
+
+void decodeAck(const protocol::RxBuffer& RxBuf, FormView& form);          // 0x80
+void decodeTelemetry(const protocol::RxBuffer& RxBuf, FormView& form);    // 0x81
+void decodeCalibration(const protocol::RxBuffer& RxBuf, FormView& form);  // 0x82
+void decodeSettings(const protocol::RxBuffer& RxBuf, FormView& form);     // 0x83
+void decodeState(const protocol::RxBuffer& RxBuf, FormView& form);        // 0x84
+
+// Geodetic conversion of the navigation fields Label7..Label18 into the
+// fourteen geodetic fields. Handles its own failures: writes nothing when
+// an input is not a number or the point has no defined result.
+void XYZ_to_LBH(FormView& form);
+
+// Shared click handler of the four packet boxes: sends one request frame
+// with the mask the five boxes give now.
+void CheckBox26Click(FormView& form);
+std::uint8_t requestMask(const FormView& form);
+
+// Watchdog expiry: blanks every display field (and the editors while not
+// editing), requests telemetry and restarts Timer3.
+void Timer3Timer(FormView& form);
+
+// The 64 fields blanked by the watchdog, in its order.
+extern const Field kWatchdogFields[kFieldCount];
+
+}  // namespace telemetry
