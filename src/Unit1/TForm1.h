@@ -1,0 +1,128 @@
+// The one window of the program: the operator page "Телеметрия" and the
+// service page "Управление", every display field, the request switches,
+// the editors, the status bar and the link watchdog. The layout lives in
+// TForm1.ui; this class wires the handlers and implements FormView, through
+// which the receiver, the decoders and the request chain reach the widgets.
+//
+// Handler definitions are split by job:
+//   TForm1.cpp          window, FormView, receiver wiring, request switches,
+//                       watchdog, service key chord, page sizing
+//   TForm1_startup.cpp  FormCreate, settings, port selector, shutdown
+//   TForm1_editors.cpp  parameter and calibration editors
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "form_view.h"
+#include "receiver.h"
+
+QT_BEGIN_NAMESPACE
+namespace Ui {
+class TForm1;
+}
+class QLabel;
+class QLineEdit;
+class QCheckBox;
+QT_END_NAMESPACE
+
+class TForm1 : public QMainWindow, public telemetry::FormView {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // --- FormView (the decoders' and the receiver's view of the window) ---
+    void setText(telemetry::Field field, const std::string& text) override;
+    std::string text(telemetry::Field field) const override;
+    void setEditText(telemetry::Editor editor, const std::string& text) override;
+    std::string editText(telemetry::Editor editor) const override;
+    bool edit1ReadOnly() const override;
+    bool checked(telemetry::Box box) const override;
+    void setChecked(telemetry::Box box, bool on) override;
+    void setRadioButton1(bool on) override;
+    void setStatusText(const std::string& text) override;
+    void writeComByte(std::uint8_t byte) override;
+    telemetry::TimeOfDay localTime() const override;
+    void restartTimer3() override;
+    void setPacketNumberColour(bool crcGood) override;
+    void dispatchFrame(const protocol::RxBuffer& RxBuf) override;
+
+    // Handler of one byte message from the reader thread.
+    void Calc(std::uint32_t wparam, std::intptr_t lparam);
+
+    // Runs handler; an error that escapes it is shown in the error box and
+    // the program carries on.
+    template <typename F>
+    void guarded(F&& handler);
+    static void showErrorBox(const QString& message);
+
+    const protocol::FrameReceiver& receiver() const { return *receiver_; }
+    Ui::TForm1* ui() const { return ui_.get(); }
+
+    // For tests only: the watchdog's interval (the program keeps 3000 ms).
+    void setWatchdogIntervalForTest(int ms);
+
+public slots:
+    // Window
+    void FormCreate();
+    void FormKeyDown(int key, Qt::KeyboardModifiers shift, quint32 nativeScanCode,
+                     quint32 nativeVirtualKey);
+    void PageControl1Change();
+    void Timer3Timer();
+    void CheckBox26Click();
+
+    // Start-up, port, settings, shutdown
+    void LoadSetting();
+    void SaveSetting();
+    void PortSetting();
+    void PortChange(int index);
+    void ComboBox3Click();
+    void FormClose();
+    void FormDestroy();
+
+    // Editors
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void SpeedButton5Click();
+    bool is_float(const QString& text) const;
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void wireWindow();         // TForm1.cpp
+    void wireEditors();        // TForm1_editors.cpp
+    // Key filter of Edit1..Edit6; returns true when the key is consumed.
+    bool Edit1KeyPress(QLineEdit* sender, QKeyEvent* key);  // TForm1_editors.cpp
+
+    std::unique_ptr<Ui::TForm1> ui_;
+    std::unique_ptr<protocol::FrameReceiver> receiver_;  // owns RxBuf
+    QTimer Timer3;
+    std::array<QLabel*, telemetry::kFieldCount> fields_{};
+    std::array<QLineEdit*, telemetry::kEditorCount> editors_{};
+    std::array<QCheckBox*, 5> boxes_{};
+    std::int32_t PortBaudRate = 38400;
+    bool destroyed_ = false;  // FormDestroy has run
+};
+
+template <typename F>
+void TForm1::guarded(F&& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        showErrorBox(QString::fromUtf8(error.what()));
+    } catch (...) {
+        showErrorBox(QStringLiteral("Неизвестная ошибка"));
+    }
+}
