@@ -1,0 +1,95 @@
+#include "host_frames.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "crc16.h"
+
+namespace protocol {
+namespace {
+
+template <std::size_t WireSize>
+std::array<std::uint8_t, WireSize> wrapFixed(std::span<const std::uint8_t> body)
+{
+    static_assert(WireSize >= 6);
+    std::array<std::uint8_t, WireSize> wire{};
+    std::copy(kSyncWord.begin(), kSyncWord.end(), wire.begin());
+    std::copy(body.begin(), body.end(), wire.begin() + 4);
+    const std::uint16_t crc = crc16calc(body, body[1]);
+    wire[WireSize - 2] = static_cast<std::uint8_t>(crc & 0xFFu);
+    wire[WireSize - 1] = static_cast<std::uint8_t>(crc >> 8);
+    return wire;
+}
+
+void putU32(std::uint8_t* at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void putSingle(std::uint8_t* at, float value)
+{
+    putU32(at, std::bit_cast<std::uint32_t>(value));
+}
+
+SettingsFrame settingsCommand(std::uint8_t selector, std::uint8_t frequency, std::uint8_t gain,
+                              std::uint8_t navMode)
+{
+    // Offset 6 carries 3 in every variant of the command.
+    const std::array<std::uint8_t, 9> body{PT_SETTINGS_WRITE, 9, selector, frequency, gain,
+                                           0, 3, 0, navMode};
+    return wrapFixed<wireSize(9)>(body);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> wrapBody(std::span<const std::uint8_t> body)
+{
+    std::vector<std::uint8_t> wire(kSyncWord.begin(), kSyncWord.end());
+    wire.reserve(wireSize(body.size()));
+    for (std::uint8_t byte : body)
+        wire.push_back(byte);
+    const std::uint16_t length = body.size() >= 2 ? body[1] : 0;
+    const std::uint16_t crc = crc16calc(body, length);
+    wire.push_back(static_cast<std::uint8_t>(crc & 0xFFu));
+    wire.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return wire;
+}
+
+RequestFrame buildRequest(std::uint8_t mask)
+{
+    const std::array<std::uint8_t, 3> body{PT_REQUEST, 3, mask};
+    return wrapFixed<wireSize(3)>(body);
+}
+
+std::uint8_t frequencyCode(std::int64_t kHz)
+{
+    // C++ division truncates toward zero, as the radiosonde expects.
+    return static_cast<std::uint8_t>((kHz - 400000) / 50);
+}
+
+SettingsFrame buildFrequencyCommand(std::uint8_t code) { return settingsCommand(SET_FREQUENCY, code, 0, 0); }
+SettingsFrame buildGainCommand(std::uint8_t gain) { return settingsCommand(SET_GAIN, 0, gain, 0); }
+SettingsFrame buildNavModeCommand(std::uint8_t navMode) { return settingsCommand(SET_NAVMODE, 0, 0, navMode); }
+
+CalibrationFrame buildCalibrationWrite(const CalibrationValues& values)
+{
+    // Offsets 4..51 follow the calibration packet's offsets 2..49: nine
+    // singles then three integers; only A, B, C and the integers are
+    // written, the other six singles stay zero.
+    std::array<std::uint8_t, 52> body{};
+    body[0] = PT_CALIB_WRITE;
+    body[1] = 52;
+    body[2] = static_cast<std::uint8_t>(kCalibWriteKey & 0xFFu);
+    body[3] = static_cast<std::uint8_t>(kCalibWriteKey >> 8);
+    putSingle(&body[4], values.a);
+    putSingle(&body[8], values.b);
+    putSingle(&body[12], values.c);
+    putU32(&body[40], values.number1);
+    putU32(&body[44], values.number2);
+    putU32(&body[48], values.date);
+    return wrapFixed<wireSize(52)>(body);
+}
+
+}  // namespace protocol
