@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Sourced by run.sh and test.sh: installs the Debian packages the build
+# needs, and only those that are missing, so a second run is fast.
+
+# What building and running the window needs.
+KALVI7_RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsimpleini-dev
+                     libgl-dev fonts-dejavu-core)
+# What the tests add: GoogleTest, the clang fuzzers and sanitizer runtime,
+# the Windows cross compiler that checks the Win32 driver compiles.
+KALVI7_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev
+                      g++-mingw-w64-x86-64 libbenchmark-dev)
+
+kalvi7_ensure_packages() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
