@@ -24,15 +24,17 @@ struct Settings {
 std::string settingsPath();
 
 // Reads the file; a missing file, a missing key or an unreadable value
-// gives that key's default (port: defaultPort). Integers are decimal, or
-// hexadecimal when longer than two characters and starting with "0x";
-// a boolean is an integer, any non-zero value true. Never throws.
+// gives that key's default (port: defaultPort, also for an empty name).
+// Integers are decimal, or hexadecimal when longer than two characters and
+// starting with "0x"; a boolean is an integer, any non-zero value true.
+// The port name is taken unchanged, up to 2047 characters. Never throws.
 Settings loadSettings(const std::string& path, const std::string& defaultPort);
 
-// Writes the keys in this order: Port (only when port has a value),
-// BaudRate, ContinuedMode ("1"/"0"), AmplSetEnable ("1"/"0"), creating the
-// file when missing. The first write that fails throws std::runtime_error
-// with "Unable to write to " followed by the path.
+// Writes the keys in this order: Port (only when port has a non-empty
+// value), BaudRate, ContinuedMode ("1"/"0"), AmplSetEnable ("1"/"0"),
+// creating the file when missing. The new contents replace the file in one
+// rename, so it is either fully updated or left as it was; a failure throws
+// std::runtime_error with "Unable to write to " followed by the path.
 void saveSettings(const std::string& path, const std::optional<std::string>& port,
                   std::int32_t baudRate, bool continuedMode, bool amplSetEnable);
 
