@@ -3,10 +3,20 @@
 // FormView.
 #pragma once
 
+#include <stdexcept>
+
 #include "form_view.h"
 #include "receiver.h"
 
 namespace telemetry {
+
+// A frame whose content ends its decoding part-way (a navigation time that
+// is no time of day). The receiver swallows it; the fields written before
+// keep their new texts.
+class DecodeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // Runs the decoder for RxBuf[0] (0x80 to 0x84); other types run nothing.
 // May throw: the receiver swallows whatever a decoder throws.

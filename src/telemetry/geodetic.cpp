@@ -1,0 +1,161 @@
+// Earth-centred X, Y, Z and Vx, Vy, Vz of the navigation solution, as the
+// service page shows them, to geodetic B, L, H on the PZ-90 ellipsoid with
+// local north/east/up velocities, ground speed and heading. Latitude and
+// height follow the rectangular-to-geodetic method of GOST R 51794.
+//
+// Everything is computed in long double, which on x86-64 Linux (GCC,
+// Clang) is the 80-bit extended format with a 64-bit significand. The
+// shown digits were fixed against that precision. A compiler whose long
+// double is plain double (MSVC, AArch64 Windows) loses 11 bits: the
+// iteration and the trigonometry then carry about 16 instead of 19
+// significant digits, enough for every shown value except that a result
+// lying within about 1e-16 of a rounding half of its last shown digit may
+// round the other way.
+
+#include <cmath>
+#include <numbers>
+#include <optional>
+
+#include "formats.h"
+#include "telemetry.h"
+
+namespace telemetry {
+namespace {
+
+using real = long double;
+
+constexpr real kPi = std::numbers::pi_v<real>;
+constexpr real kDegreesPerRadian = 180 / kPi;
+
+// PZ-90 ellipsoid.
+constexpr real a = 6378136;
+constexpr real f = 1 / 298.25784L;
+constexpr real e2 = 2 * f - f * f;  // first eccentricity squared
+
+// The latitude iteration stops once a pass moves the correction by less
+// than this many radians (about 20 arc-seconds, so B carries up to 0.0006°
+// of method error; those are the values the operator is used to).
+constexpr real kTolerance = 0.0001L;
+// Near the Earth's surface the iteration ends after two passes. Points
+// within some tens of kilometres of the centre need not converge at all,
+// so a bound keeps a corrupt position from hanging the window.
+constexpr int kMaxPasses = 100;
+
+// NaN outside [-1, 1], like the formula it mirrors; the caller rejects it.
+real arcsin(real x) { return std::atan(x / std::sqrt(1 - x * x)); }
+
+struct Geodetic {
+    real B = 0, L = 0, H = 0;  // radians, radians, metres
+    real north = 0, east = 0, up = 0, speed = 0;
+    real heading = 0;  // degrees clockwise from north
+};
+
+// 0 <= L < 2*pi, counted eastward. On the half-axes (X or Y exactly 0)
+// the quadrant rules have no row, so those get their true longitudes.
+real longitude(real X, real Y, real D)
+{
+    if (Y == 0) return X > 0 ? 0 : kPi;
+    if (X == 0) return Y > 0 ? kPi / 2 : 3 * kPi / 2;
+    const real La = arcsin(std::fabs(Y) / D);
+    if (Y > 0) return X > 0 ? La : kPi - La;
+    return X < 0 ? kPi + La : 2 * kPi - La;
+}
+
+// Heading in degrees, each half-axis taken by exactly one rule.
+real heading(real N, real E)
+{
+    if (E >= 0 && N > 0) return std::atan(E / N) * kDegreesPerRadian;
+    if (E > 0 && N <= 0) return 90 + std::atan(std::fabs(N / E)) * kDegreesPerRadian;
+    if (E <= 0 && N < 0) return 180 + std::atan(std::fabs(E / N)) * kDegreesPerRadian;
+    if (E < 0 && N >= 0) return 270 + std::atan(std::fabs(N / E)) * kDegreesPerRadian;
+    return 0;  // standing still
+}
+
+std::optional<Geodetic> convert(real X, real Y, real Z, real Vx, real Vy, real Vz)
+{
+    Geodetic g;
+    const real D = std::sqrt(X * X + Y * Y);
+    if (D == 0 && Z == 0)
+        return std::nullopt;  // the Earth's centre has no latitude
+    if (D > 0)
+        g.L = longitude(X, Y, D);
+
+    if (Z == 0) {
+        g.B = 0;
+        g.H = D - a;
+    } else {
+        // The poles need no case of their own: there c is +-pi/2 and the
+        // first pass already meets the tolerance.
+        const real r = std::sqrt(X * X + Y * Y + Z * Z);
+        const real c = arcsin(Z / r);
+        const real p = e2 * a / (2 * r);
+        real s1 = 0, b = 0, d = 1000;
+        int passes = 0;
+        while (d >= kTolerance) {
+            if (++passes > kMaxPasses)
+                return std::nullopt;
+            b = c + s1;
+            const real sb = std::sin(b);
+            const real s2 = arcsin(p * std::sin(2 * b) / std::sqrt(1 - e2 * sb * sb));
+            d = std::fabs(s2 - s1);
+            s1 = s2;
+        }
+        // A NaN ends the loop at once (d >= tolerance is false) and shows
+        // up in B below.
+        g.B = b;  // the b of the last pass, not c + s2
+        const real sB = std::sin(g.B);
+        g.H = D * std::cos(g.B) + Z * sB - a * std::sqrt(1 - e2 * sB * sB);
+    }
+
+    const real sB = std::sin(g.B), cB = std::cos(g.B);
+    const real sL = std::sin(g.L), cL = std::cos(g.L);
+    g.north = -sB * cL * Vx - sB * sL * Vy + cB * Vz;
+    g.east = -sL * Vx + cL * Vy;
+    g.up = cB * cL * Vx + cB * sL * Vy + sB * Vz;
+    g.speed = std::sqrt(g.north * g.north + g.east * g.east);
+    g.heading = heading(g.north, g.east);
+
+    for (const real value : {g.B, g.L, g.H, g.north, g.east, g.up, g.speed, g.heading})
+        if (!std::isfinite(value))
+            return std::nullopt;
+    return g;
+}
+
+void writeAndCopy(FormView& form, Field field, Field copy, const std::string& text)
+{
+    form.setText(field, text);
+    copyField(form, field, copy);
+}
+
+}  // namespace
+
+void XYZ_to_LBH(FormView& form)
+{
+    // Reads back what the service page shows, so the result matches the
+    // displayed numbers; "-" from the watchdog is not a number.
+    const auto X = formats::parseDecimal(form.text(Field::Label7));
+    const auto Y = formats::parseDecimal(form.text(Field::Label8));
+    const auto Z = formats::parseDecimal(form.text(Field::Label9));
+    const auto Vx = formats::parseDecimal(form.text(Field::Label12));
+    const auto Vy = formats::parseDecimal(form.text(Field::Label13));
+    const auto Vz = formats::parseDecimal(form.text(Field::Label18));
+    if (!X || !Y || !Z || !Vx || !Vy || !Vz)
+        return;
+
+    // Every failure is found before the first field is written, so a
+    // failed conversion leaves all fourteen fields as they were.
+    const std::optional<Geodetic> g = convert(*X, *Y, *Z, *Vx, *Vy, *Vz);
+    if (!g)
+        return;
+
+    writeAndCopy(form, Field::Label77, Field::Label119, formats::fixed(g->B * kDegreesPerRadian, 10, 6));
+    writeAndCopy(form, Field::Label78, Field::Label127, formats::fixed(g->L * kDegreesPerRadian, 10, 6));
+    writeAndCopy(form, Field::Label79, Field::Label128, formats::fixed(g->H, 10, 2));
+    form.setText(Field::Label80, formats::fixed(g->north, 10, 2));
+    form.setText(Field::Label81, formats::fixed(g->east, 10, 2));
+    writeAndCopy(form, Field::Label82, Field::Label131, formats::fixed(g->up, 10, 2));
+    writeAndCopy(form, Field::Label83, Field::Label132, formats::fixed(g->speed, 10, 2));
+    writeAndCopy(form, Field::Label85, Field::Label113, formats::fixed(g->heading, 10, 2));
+}
+
+}  // namespace telemetry
