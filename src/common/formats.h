@@ -5,7 +5,8 @@
 // (",") and the rounding rule live in one place:
 //  - rounding is to nearest with halves away from zero, applied to the
 //    value's decimal expansion taken to 18 significant digits;
-//  - infinities and NaNs are written "INF", "-INF", "NAN", "-NAN".
+//  - infinities and NaNs are written "INF", "-INF", "NAN", "-NAN";
+//  - a value that rounds to zero is written without a minus sign.
 #pragma once
 
 #include <cstdint>
@@ -42,8 +43,19 @@ std::string exponent(long double value, int precision, int digits);
 // around it, an optional sign, digits with at most one ",", an optional
 // exponent ("E" or "e", optional sign, digits). Anything else, an empty text
 // included, is "not a number" (std::nullopt); it never throws. Values beyond
-// the range of long double are "not a number" too.
+// the range of long double are "not a number" too; values too small for it
+// read as 0.
 std::optional<long double> parseDecimal(std::string_view text);
+
+// Whether the text is written as such a number, whatever its size: tells
+// "not a number" apart from "too large" for readers with a narrower range.
+bool isDecimalText(std::string_view text);
+
+// The same rule read straight to the nearest IEEE single (one rounding, not
+// two through long double). std::nullopt when the text is not a number or
+// the value rounds beyond the single range; values too small for a single
+// read as 0.
+std::optional<float> parseDecimalSingle(std::string_view text);
 
 // Reads a whole text as a signed decimal integer (optional blanks around
 // it, optional sign); std::nullopt when it is not one or overflows.
@@ -54,6 +66,9 @@ std::optional<std::int64_t> parseInteger(std::string_view text);
 std::string timeSeparator();
 void setTimeSeparator(std::string separator);
 void detectTimeSeparator();
+// The separator that a strftime-style time format puts after its hour
+// ("%H.%M.%S" -> "."); ":" where it shows none.
+std::string timeSeparatorFromFormat(std::string_view timeFormat);
 
 // "h:nn:ss": hour without a leading zero, minute and second with two digits.
 std::string timeHNNSS(int hour, int minute, int second);
