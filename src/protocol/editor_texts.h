@@ -30,10 +30,12 @@ std::optional<std::uint32_t> parseSerialNumber(std::string_view text);
 // The "Дата:" editor: the characters at positions 1-2, 4-5 and 7-8
 // (counted from 1, UTF-8 code points) joined and read as a decimal integer
 // ("15.03.24" -> 150324; a shorter text contributes what it has: "0" -> 0).
+// std::nullopt when the joined text is not an unsigned integer ("-").
 std::optional<std::uint32_t> parseDateText(std::string_view text);
 
 // Strict form of the date for the check before a write: two digits, one
 // separator character, two digits, one separator character, two digits.
+// A separator may be any character but a digit ("15.03.24", "15,03,24").
 bool isStrictDateText(std::string_view text);
 
 // Spin editors: the text as a decimal integer, or the editor's minimum when
