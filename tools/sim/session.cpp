@@ -1,0 +1,335 @@
+#include "session.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "frame.h"
+
+namespace sim {
+namespace {
+
+using namespace std::chrono_literals;
+using Seconds = std::chrono::duration<double>;
+
+constexpr auto kCyclicPeriod = 1s;
+// How often a line without its far end is looked at again: the master of a
+// pty whose slave is closed reports a hang-up at once on every poll.
+constexpr auto kPeerPoll = 100ms;
+// How long, after --frames is reached, the far end gets to read what is
+// still in the line before the pty goes away under it.
+constexpr auto kDrainGrace = 2s;
+// Bytes handed to the line at once when pacing: small enough to keep the
+// gaps short, large enough not to wake for every byte.
+constexpr double kPacingSlice = 0.005;  // seconds
+// Telemetry frames kept waiting in flood mode, so the loop runs once per
+// few frames rather than per frame.
+constexpr std::size_t kFloodBacklog = 8 * protocol::wireSize(kTelemetryBodySize);
+
+const char* packetName(std::uint8_t type)
+{
+    switch (type) {
+    case protocol::PT_ACK: return "acknowledgement";
+    case protocol::PT_TELEMETRY: return "telemetry";
+    case protocol::PT_CALIBRATION: return "calibration";
+    case protocol::PT_SETTINGS: return "settings";
+    case protocol::PT_STATE: return "state";
+    default: return "frame";
+    }
+}
+
+std::uint64_t seedFor(const Options& options)
+{
+    return options.seed ? *options.seed : std::random_device{}();
+}
+
+int millisUntil(Clock::time_point now, Clock::time_point when)
+{
+    if (when <= now)
+        return 0;
+    return static_cast<int>(std::ceil(Seconds(when - now).count() * 1000.0));
+}
+
+}  // namespace
+
+Session::Session(const Options& options, int stopFd)
+    : options_(options),
+      stopFd_(stopFd),
+      radiosonde_({options.lat, options.lon, options.height}, options.warmup, options.state,
+                  seedFor(options)),
+      faultRng_(seedFor(options) ^ 0x9E3779B97F4A7C15ull)
+{
+    line_ = options.device.empty() ? makePtyLine(options.baud)
+                                   : makeDeviceLine(options.device, options.baud);
+    if (!options.link.empty())
+        link_.emplace(options.link);
+}
+
+Session::~Session() = default;
+
+void Session::log(const char* format, ...) const
+{
+    if (!options_.verbose)
+        return;
+    std::va_list args;
+    va_start(args, format);
+    std::fprintf(stderr, "kalvi7-sim: %8.3f ", Seconds(Clock::now() - start_).count());
+    std::vfprintf(stderr, format, args);
+    std::fputc('\n', stderr);
+    va_end(args);
+}
+
+Instant Session::instant() const
+{
+    return {Seconds(Clock::now() - start_).count(), std::chrono::system_clock::now()};
+}
+
+void Session::openLine()
+{
+    line_->open();
+    // The first line of output is the path to open; each new pty adds one.
+    std::printf("%s\n", line_->path().c_str());
+    std::fflush(stdout);
+    if (link_)
+        link_->pointTo(line_->path());
+    peerWasPresent_ = false;
+    lineFreeAt_ = Clock::now();
+    log("line %s open", line_->path().c_str());
+}
+
+void Session::dropLine()
+{
+    tx_.clear();
+    txHead_ = 0;
+    line_->close();
+    log("line dropped");
+}
+
+bool Session::silentAt(Clock::time_point now) const
+{
+    if (options_.silenceFor <= 0)
+        return false;
+    const double phase = std::fmod(Seconds(now - start_).count(), options_.silenceEvery);
+    return phase >= options_.silenceEvery - options_.silenceFor;
+}
+
+void Session::setPacketNumberColour(bool crcGood)
+{
+    if (!crcGood)
+        log("<- frame with a bad CRC, ignored");
+}
+
+void Session::dispatchFrame(const protocol::RxBuffer& RxBuf)
+{
+    const std::size_t length = RxBuf[1];
+    const std::span<const std::uint8_t> body(RxBuf.data(), length);
+    if (RxBuf[0] == protocol::PT_REQUEST)
+        log("<- request 0x%02X", RxBuf[2]);
+    else
+        log("<- frame 0x%02X, selector/key byte 0x%02X", RxBuf[0], RxBuf[2]);
+    Reply reply = radiosonde_.handleHostFrame(body, instant());
+    if (reply.cyclicStarted)
+        nextTelemetry_ = Clock::now() + kCyclicPeriod;
+    for (auto& frame : reply.frames)
+        enqueue(std::move(frame));
+}
+
+void Session::enqueue(WireFrame frame)
+{
+    if (txHead_ == tx_.size()) {
+        tx_.clear();
+        txHead_ = 0;
+    }
+    ++framesQueued_;
+    const bool corrupt = options_.badCrc != 0 && framesQueued_ % options_.badCrc == 0;
+    if (corrupt)
+        frame[frame.size() - 2] ^= 0xFF;
+    if (options_.noise) {
+        const int count = std::uniform_int_distribution<int>(1, 8)(faultRng_);
+        for (int i = 0; i < count; ++i)
+            tx_.push_back(static_cast<std::uint8_t>(faultRng_()));
+    }
+    const std::uint8_t type = frame[4];
+    if (type == protocol::PT_TELEMETRY) {
+        if (telemetryQueued_++ == 0)
+            firstTelemetryAt_ = Clock::now();
+        log("-> 0x81 telemetry #%u%s", frame[7], corrupt ? " (bad CRC)" : "");
+    } else {
+        log("-> 0x%02X %s%s", type, packetName(type), corrupt ? " (bad CRC)" : "");
+    }
+    tx_.insert(tx_.end(), frame.begin(), frame.end());
+}
+
+void Session::sendCyclicTelemetry(Clock::time_point now)
+{
+    if (!radiosonde_.cyclic())
+        return;
+    auto wanted = [&] { return options_.frames == 0 || telemetryQueued_ < options_.frames; };
+    if (options_.flood) {
+        while (tx_.size() - txHead_ < kFloodBacklog && wanted())
+            enqueue(radiosonde_.telemetry(instant()));
+        return;
+    }
+    if (now < nextTelemetry_ || !wanted())
+        return;
+    enqueue(radiosonde_.telemetry(instant()));
+    nextTelemetry_ += kCyclicPeriod;
+    if (nextTelemetry_ <= now)  // after a silence or a dropped line
+        nextTelemetry_ = now + kCyclicPeriod;
+}
+
+void Session::readLine()
+{
+    std::uint8_t buf[256];
+    const ssize_t n = ::read(line_->fd(), buf, sizeof buf);
+    if (n < 0) {
+        // EIO: the tool has just closed the pty; the next round sees it.
+        if (errno == EAGAIN || errno == EINTR || errno == EIO)
+            return;
+        throw std::runtime_error(std::string("cannot read the line: ") + std::strerror(errno));
+    }
+    if (wasSilent_) {
+        log("<- %zd bytes unheard during the silence", n);
+        return;
+    }
+    for (ssize_t i = 0; i < n; ++i)
+        receiver_.Calc(buf[i], 1);
+}
+
+void Session::writeLine(Clock::time_point now)
+{
+    const double rate = options_.baud / 10.0;  // start, eight data bits, stop
+    while (txHead_ < tx_.size()) {
+        std::size_t chunk = tx_.size() - txHead_;
+        if (!options_.flood) {
+            if (now < lineFreeAt_)
+                return;
+            chunk = std::min(chunk, static_cast<std::size_t>(std::max(1.0, rate * kPacingSlice)));
+        }
+        const ssize_t n = ::write(line_->fd(), tx_.data() + txHead_, chunk);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR)
+                return;
+            if (errno == EIO) {  // the far end went away mid-frame
+                tx_.clear();
+                txHead_ = 0;
+                return;
+            }
+            throw std::runtime_error(std::string("cannot write the line: ") + std::strerror(errno));
+        }
+        txHead_ += static_cast<std::size_t>(n);
+        if (!options_.flood) {
+            lineFreeAt_ = std::max(lineFreeAt_, now) +
+                          std::chrono::duration_cast<Clock::duration>(Seconds(n / rate));
+            return;
+        }
+    }
+}
+
+bool Session::framesDone() const
+{
+    return options_.frames != 0 && telemetryQueued_ >= options_.frames && txHead_ == tx_.size();
+}
+
+void Session::reportFrames() const
+{
+    const double elapsed = Seconds(Clock::now() - firstTelemetryAt_).count();
+    std::fprintf(stderr, "kalvi7-sim: sent %llu telemetry frames in %.3f s (%.0f frames/s)\n",
+                 static_cast<unsigned long long>(telemetryQueued_), elapsed,
+                 elapsed > 0 ? telemetryQueued_ / elapsed : 0.0);
+}
+
+int Session::run()
+{
+    start_ = Clock::now();
+    openLine();
+    nextHangup_ = start_ + std::chrono::duration_cast<Clock::duration>(Seconds(options_.hangupEvery));
+
+    for (;;) {
+        auto now = Clock::now();
+
+        if (options_.hangupEvery > 0) {
+            if (line_->isOpen() && now >= nextHangup_) {
+                dropLine();
+                lineBackAt_ = now + std::chrono::duration_cast<Clock::duration>(Seconds(options_.hangupFor));
+            } else if (!line_->isOpen() && now >= lineBackAt_) {
+                openLine();
+                nextHangup_ = Clock::now() +
+                              std::chrono::duration_cast<Clock::duration>(Seconds(options_.hangupEvery));
+            }
+        }
+
+        const bool silent = silentAt(now);
+        if (silent != wasSilent_) {
+            log(silent ? "radio silence begins" : "radio silence ends");
+            if (silent) {
+                tx_.clear();
+                txHead_ = 0;
+            }
+            wasSilent_ = silent;
+        }
+
+        const bool peer = line_->isOpen() && line_->peerPresent();
+        if (peer != peerWasPresent_) {
+            log(peer ? "the far end is open" : "the far end closed the line; waiting for it");
+            if (!peer) {  // a line nobody listens on loses what is sent
+                tx_.clear();
+                txHead_ = 0;
+            }
+            peerWasPresent_ = peer;
+        }
+
+        if (peer && !silent) {
+            sendCyclicTelemetry(now);
+            writeLine(now);
+        }
+
+        if (framesDone()) {
+            reportFrames();
+            const auto until = Clock::now() + kDrainGrace;
+            while (Clock::now() < until && line_->peerPresent()) {
+                pollfd stop{stopFd_, POLLIN, 0};
+                if (poll(&stop, 1, 50) > 0)
+                    break;
+            }
+            return 0;
+        }
+
+        // Sleep until the next thing due: a byte slot, a cyclic packet, a
+        // fault's turn, or something to read.
+        now = Clock::now();
+        int timeout = 1000;
+        const bool pending = txHead_ < tx_.size();
+        if (!peer || options_.silenceFor > 0)
+            timeout = std::min(timeout, static_cast<int>(kPeerPoll.count()));
+        if (peer && pending && !options_.flood)
+            timeout = std::min(timeout, millisUntil(now, lineFreeAt_));
+        if (peer && radiosonde_.cyclic() && !options_.flood)
+            timeout = std::min(timeout, millisUntil(now, nextTelemetry_));
+        if (options_.hangupEvery > 0)
+            timeout = std::min(timeout, millisUntil(now, line_->isOpen() ? nextHangup_ : lineBackAt_));
+
+        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {-1, 0, 0}};
+        if (peer) {
+            fds[1].fd = line_->fd();
+            fds[1].events = POLLIN;
+            if (pending && (options_.flood || now >= lineFreeAt_))
+                fds[1].events |= POLLOUT;
+        }
+        if (poll(fds, 2, timeout) < 0 && errno != EINTR)
+            throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
+        if (fds[0].revents & POLLIN)
+            return 0;
+        if (fds[1].revents & POLLIN)
+            readLine();
+    }
+}
+
+}  // namespace sim

@@ -1,0 +1,72 @@
+// One run of the simulator: the event loop that joins the line, the device
+// model, the pacing of the bytes and the faults asked for.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include "line.h"
+#include "options.h"
+#include "radiosonde.h"
+#include "receiver.h"
+#include "slave_link.h"
+
+namespace sim {
+
+using Clock = std::chrono::steady_clock;
+
+class Session : private protocol::ReceiverSink {
+public:
+    // stopFd: read end of a pipe that becomes readable when the run must end.
+    Session(const Options& options, int stopFd);
+    ~Session() override;
+
+    // Runs until a stop request or --frames is reached; returns the exit code.
+    int run();
+
+private:
+    // protocol::ReceiverSink
+    void restartTimer3() override {}
+    void setPacketNumberColour(bool crcGood) override;
+    void dispatchFrame(const protocol::RxBuffer& RxBuf) override;
+
+    void openLine();
+    void dropLine();
+    bool silentAt(Clock::time_point now) const;
+    void enqueue(WireFrame frame);
+    void sendCyclicTelemetry(Clock::time_point now);
+    void readLine();
+    void writeLine(Clock::time_point now);
+    bool framesDone() const;
+    void reportFrames() const;
+    Instant instant() const;
+    void log(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+
+    Options options_;
+    int stopFd_;
+    std::unique_ptr<Line> line_;
+    std::optional<SlaveLink> link_;
+    Radiosonde radiosonde_;
+    protocol::FrameReceiver receiver_{*this};
+    std::mt19937_64 faultRng_;
+
+    Clock::time_point start_;
+    Clock::time_point nextTelemetry_;
+    Clock::time_point nextHangup_;
+    Clock::time_point lineBackAt_;
+    Clock::time_point lineFreeAt_;  // when the bytes written so far have left at --baud
+    bool wasSilent_ = false;
+    bool peerWasPresent_ = false;
+
+    std::vector<std::uint8_t> tx_;
+    std::size_t txHead_ = 0;
+    std::uint64_t framesQueued_ = 0;
+    std::uint64_t telemetryQueued_ = 0;
+    Clock::time_point firstTelemetryAt_;
+};
+
+}  // namespace sim
