@@ -12,6 +12,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMargins>
+#include <QSize>
 #include <QTimer>
 
 #include <array>
@@ -113,6 +115,14 @@ private:
     std::array<QCheckBox*, 5> boxes_{};
     std::int32_t PortBaudRate = 38400;
     bool destroyed_ = false;  // FormDestroy has run
+
+    // TForm1.cpp: widget lookup, the window's outer size per page.
+    void findWidgets();
+    void applyWindowSize();
+    QLabel* statusPanel_ = nullptr;  // StatusBar1's one panel
+    QSize wantedOuter_;              // outer size for the active page
+    QMargins appliedMargins_;        // frame margins wantedOuter_ was applied with
+    bool centrePending_ = true;      // centre again once the frame is known
 };
 
 template <typename F>

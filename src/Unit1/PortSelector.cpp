@@ -1,0 +1,7 @@
+#include "PortSelector.h"
+
+void PortSelector::showPopup()
+{
+    emit aboutToShowPopup();
+    QComboBox::showPopup();
+}

@@ -1,0 +1,36 @@
+#include "error_box.h"
+
+#include <QMessageBox>
+
+namespace errorbox {
+namespace {
+
+Capture& capture()
+{
+    static Capture hook;
+    return hook;
+}
+
+}  // namespace
+
+QString boxText(const QString& message)
+{
+    if (!message.isEmpty() && message.back().unicode() <= u'.')
+        return message;
+    return message + u'.';
+}
+
+void show(const QString& message)
+{
+    const QString text = boxText(message);
+    if (capture()) {
+        capture()(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, applicationTitle(), text, QMessageBox::Ok);
+    box.exec();
+}
+
+void setCaptureForTest(Capture hook) { capture() = std::move(hook); }
+
+}  // namespace errorbox
