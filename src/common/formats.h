@@ -38,6 +38,8 @@ std::string fixed(long double value, int precision, int digits);
 // "E", sign, exponent padded to d digits when d <= 4 (2 -> "2,0000000E+0"
 // in (8, 7)).
 std::string exponent(long double value, int precision, int digits);
+// Both take p from 1 to 18 and fixed takes d from 0 to 18; arguments
+// beyond are held to those limits.
 
 // Reads a decimal number written with "," as separator: optional blanks
 // around it, an optional sign, digits with at most one ",", an optional
