@@ -80,8 +80,8 @@ std::optional<std::int32_t> parseInteger(std::string_view text) {
     return value;
 }
 
-// One line of the file with its own line end ("\r\n", "\n", or nothing on
-// a last line without one).
+// One line of the file with its own line end ("\r\n", "\n", "\r", or
+// nothing on a last line without one).
 struct Line {
     std::string text;
     std::string end;
@@ -117,15 +117,17 @@ public:
             bom_ = true;
             bytes.remove_prefix(kUtf8Bom.size());
         }
+        // A line ends at CR LF, LF or a lone CR, so no value read can hold
+        // a line break that writing it back would turn into a new line.
         while (!bytes.empty()) {
-            const auto lf = bytes.find('\n');
-            if (lf == std::string_view::npos) {
+            const auto brk = bytes.find_first_of("\r\n");
+            if (brk == std::string_view::npos) {
                 lines_.push_back({std::string(bytes), ""});
                 break;
             }
-            const bool crlf = lf > 0 && bytes[lf - 1] == '\r';
-            lines_.push_back({std::string(bytes.substr(0, crlf ? lf - 1 : lf)), crlf ? "\r\n" : "\n"});
-            bytes.remove_prefix(lf + 1);
+            const std::size_t endSize = bytes.substr(brk).starts_with("\r\n") ? 2 : 1;
+            lines_.push_back({std::string(bytes.substr(0, brk)), std::string(bytes.substr(brk, endSize))});
+            bytes.remove_prefix(brk + endSize);
         }
         // New lines follow the file's own convention.
         newline_ = lines_.empty() || lines_.front().end.empty() ? kNativeNewline : lines_.front().end;

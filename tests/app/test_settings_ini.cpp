@@ -196,6 +196,19 @@ TEST_F(SettingsFile, PortWithALineBreakCannotInjectKeys) {
     EXPECT_EQ(settings.baudRate, 9600);
 }
 
+// Found by fuzzing: a lone CR inside the port's value was read as part of
+// the name, and the name then could not be saved as it was read.
+TEST_F(SettingsFile, LoneCarriageReturnEndsALine) {
+    write("[Port1 setting]\rPort = com3\rBaudRate=9600\r[Form setting]\rContinuedMode=1");
+    const auto settings = load();
+    EXPECT_EQ(settings.port, "com3");
+    EXPECT_EQ(settings.baudRate, 9600);
+    EXPECT_TRUE(settings.continuedMode);
+
+    saveSettings(path_, settings.port, settings.baudRate, settings.continuedMode, true);
+    EXPECT_EQ(read(), "[Port1 setting]\rPort = com3\rBaudRate=9600\r[Form setting]\rContinuedMode=1\rAmplSetEnable=1\r");
+}
+
 TEST_F(SettingsFile, WhatIsSavedIsLoaded) {
     write("[Port1 setting]\nPort=COM1\n");
     saveSettings(path_, std::string("COM255"), -1, true, true);

@@ -1,0 +1,104 @@
+// Arbitrary traffic on the line into the frame receiver, with the decoders
+// and a recording form behind it. After every byte message the receiver's
+// invariants must hold and every text the decoders wrote must be UTF-8.
+//
+// Input: a byte stream. 0xFF starts an escape so the other message fields
+// can vary too: FF FF is the byte 0xFF as usual; FF l w0 w1 is a message
+// with lparam (int8)l and wparam w0 | w1 << 8, so lparam 1 with high wparam
+// bits, and lparam values the receiver must ignore, both occur.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fake_form.h"
+#include "receiver.h"
+
+namespace {
+
+using telemetry::testing::FakeForm;
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "fuzz_receiver: %s\n", what);
+    std::abort();
+}
+
+bool isUtf8(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 1;
+        unsigned char min = 0x80, max = 0xBF;  // second byte: no overlong forms, no surrogates
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+        else if (lead >= 0xE0 && lead <= 0xEF) length = 3, min = lead == 0xE0 ? 0xA0 : 0x80, max = lead == 0xED ? 0x9F : 0xBF;
+        else if (lead >= 0xF0 && lead <= 0xF4) length = 4, min = lead == 0xF0 ? 0x90 : 0x80, max = lead == 0xF4 ? 0x8F : 0xBF;
+        else return false;
+        if (i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto byte = static_cast<unsigned char>(text[i + k]);
+            if (byte < (k == 1 ? min : 0x80) || byte > (k == 1 ? max : 0xBF)) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+void checkTexts(const FakeForm& form) {
+    for (const auto& write : form.textLog)
+        if (!isUtf8(write.text)) fail("display text is not UTF-8");
+    for (const auto& text : form.editors)
+        if (!isUtf8(text)) fail("editor text is not UTF-8");
+    if (!isUtf8(form.statusText)) fail("status text is not UTF-8");
+}
+
+void checkReceiver(const protocol::FrameReceiver& rx) {
+    if (rx.rxPos() > 198) fail("RxPos above 198");
+    if (rx.rxSynced() > 1) fail("RxSynced neither 0 nor 1");
+    if (rx.rxSynced() == 1 && rx.rxPos() >= rx.rxBuf()[1] + 2) fail("frame in progress past its length");
+}
+
+void deliver(FakeForm& form, protocol::FrameReceiver& rx, std::uint32_t wparam, std::intptr_t lparam) {
+    const auto posBefore = rx.rxPos();
+    const auto syncedBefore = rx.rxSynced();
+    const auto bufBefore = rx.rxBuf();
+    rx.Calc(wparam, lparam);
+    if (lparam != 1) {
+        if (form.timerRestarts != 0 || !form.packetColours.empty() || rx.rxPos() != posBefore ||
+            rx.rxSynced() != syncedBefore || rx.rxBuf() != bufBefore)
+            fail("a message with lparam other than 1 had an effect");
+    } else {
+        if (form.timerRestarts != 1) fail("Timer3 not restarted exactly once for a byte");
+        if (form.packetColours.size() > 1) fail("more than one verdict for one byte");
+    }
+    checkReceiver(rx);
+    checkTexts(form);
+    form.clearRecords();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FakeForm form;
+    protocol::FrameReceiver rx(form);
+    std::size_t i = 0;
+    while (i < size) {
+        if (data[i] != 0xFF) {
+            deliver(form, rx, data[i++], 1);
+        } else if (i + 1 < size && data[i + 1] == 0xFF) {
+            deliver(form, rx, 0xFF, 1);
+            i += 2;
+        } else if (i + 3 < size) {
+            const auto lparam = static_cast<std::int8_t>(data[i + 1]);
+            deliver(form, rx, data[i + 2] | (std::uint32_t{data[i + 3]} << 8), lparam);
+            i += 4;
+        } else {
+            break;
+        }
+    }
+    return 0;
+}
