@@ -1,0 +1,60 @@
+#include "calibration_check.h"
+
+#include "editor_texts.h"
+#include "formats.h"
+
+namespace editors {
+namespace {
+
+CalibrationCheck refusal(CalibrationEditor editor)
+{
+    CalibrationCheck check;
+    check.refused = editor;
+    return check;
+}
+
+}  // namespace
+
+bool isFloatText(std::string_view text)
+{
+    return formats::parseDecimal(text).has_value();
+}
+
+CalibrationCheck checkCalibrationTexts(const CalibrationTexts& texts)
+{
+    protocol::CalibrationValues values;
+
+    float* const coefficients[] = {&values.a, &values.b, &values.c};
+    const CalibrationEditor coefficientEditors[] = {CalibrationEditor::A, CalibrationEditor::B,
+                                                    CalibrationEditor::C};
+    for (int i = 0; i < 3; ++i) {
+        if (!isFloatText(texts[i]))
+            return refusal(coefficientEditors[i]);
+        const protocol::CoefficientResult coefficient = protocol::parseCoefficient(texts[i]);
+        if (!coefficient.ok())
+            return refusal(coefficientEditors[i]);
+        *coefficients[i] = coefficient.value;
+    }
+
+    const auto number1 = protocol::parseSerialNumber(texts[3]);
+    if (!number1)
+        return refusal(CalibrationEditor::Number1);
+    const auto number2 = protocol::parseSerialNumber(texts[4]);
+    if (!number2)
+        return refusal(CalibrationEditor::Number2);
+    values.number1 = *number1;
+    values.number2 = *number2;
+
+    const std::string_view date = texts[5];
+    const auto dateNumber =
+        protocol::isStrictDateText(date) ? protocol::parseDateText(date) : std::nullopt;
+    if (!dateNumber)
+        return refusal(CalibrationEditor::Date);
+    values.date = *dateNumber;
+
+    CalibrationCheck check;
+    check.values = values;
+    return check;
+}
+
+}  // namespace editors

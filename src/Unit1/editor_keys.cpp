@@ -1,0 +1,47 @@
+#include "editor_keys.h"
+
+#include <algorithm>
+
+namespace editors {
+
+int separatorLimit(CalibrationEditor editor)
+{
+    switch (editor) {
+    case CalibrationEditor::A:
+    case CalibrationEditor::B:
+    case CalibrationEditor::C:
+        return 1;
+    case CalibrationEditor::Date:
+        return 2;
+    case CalibrationEditor::Number1:
+    case CalibrationEditor::Number2:
+        break;
+    }
+    return 0;
+}
+
+int separatorCount(std::u16string_view text)
+{
+    return static_cast<int>(
+        std::count_if(text.begin(), text.end(), [](char16_t c) { return c == u',' || c == u'.'; }));
+}
+
+KeyVerdict filterEditorKey(CalibrationEditor editor, char16_t typed,
+                           std::u16string_view remainingText)
+{
+    if (typed >= u'0' && typed <= u'9')
+        return KeyVerdict::Accept;
+    if (typed == kBackspace)
+        return KeyVerdict::Accept;
+    if (typed == kEnter)
+        return KeyVerdict::MoveFocus;
+    if (typed == u',' || typed == u'.') {
+        return separatorCount(remainingText) < separatorLimit(editor) ? KeyVerdict::AcceptComma
+                                                                       : KeyVerdict::Refuse;
+    }
+    // Minus, letters, blanks and the control characters of the clipboard
+    // shortcuts alike: nothing else belongs in these editors.
+    return KeyVerdict::Refuse;
+}
+
+}  // namespace editors
