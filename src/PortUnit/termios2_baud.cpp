@@ -22,6 +22,28 @@ bool BaudReadsBack(std::uint32_t requested, std::uint32_t readBack)
 
 #if defined(__linux__)
 
+namespace {
+
+// A rate of the classic table goes in as its constant, so that programs
+// reading the line with plain termios see the rate; any other as BOTHER, a
+// plain number in c_ospeed and c_ispeed.
+tcflag_t SpeedCode(std::uint32_t baud)
+{
+    static const struct { std::uint32_t rate; tcflag_t code; } classic[] = {
+        {50, B50}, {75, B75}, {110, B110}, {134, B134}, {150, B150}, {200, B200}, {300, B300},
+        {600, B600}, {1200, B1200}, {1800, B1800}, {2400, B2400}, {4800, B4800}, {9600, B9600},
+        {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
+        {460800, B460800}, {500000, B500000}, {576000, B576000}, {921600, B921600},
+        {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000}, {2000000, B2000000},
+        {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000}};
+    for (const auto& entry : classic)
+        if (entry.rate == baud)
+            return entry.code;
+    return BOTHER;
+}
+
+}  // namespace
+
 bool SetLineBaud(int fd, std::uint32_t baud)
 {
     if (baud == 0)
@@ -29,10 +51,9 @@ bool SetLineBaud(int fd, std::uint32_t baud)
     termios2 line{};
     if (ioctl(fd, TCGETS2, &line) != 0)
         return false;
-    // BOTHER in both the output and the input speed field: the rate is taken
-    // from c_ospeed and c_ispeed as plain numbers.
+    // The input speed follows the output speed (input code 0).
     line.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
-    line.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+    line.c_cflag |= SpeedCode(baud);
     line.c_ospeed = baud;
     line.c_ispeed = baud;
     if (ioctl(fd, TCSETS2, &line) != 0)

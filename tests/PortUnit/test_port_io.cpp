@@ -1,0 +1,181 @@
+// Bytes through an open port: the reader's messages and WriteComByte.
+#include "PortUnit.h"
+#include "pty_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace PortTest;
+
+namespace {
+
+class OpenPort : public ::testing::Test {
+protected:
+    void SetUp() override { PortUnit::OpenComPort(pty.slavePath(), 38400, 0, 8, 0); }
+
+    static void write(const Bytes& bytes)
+    {
+        for (std::uint8_t byte : bytes)
+            PortUnit::WriteComByte(1, byte);
+    }
+
+    Pty pty;
+    ByteSink sink;  // after pty: closes the port before the master goes
+};
+
+TEST_F(OpenPort, EveryReceivedByteBecomesOneMessageInOrder)
+{
+    // More than one read's worth at once, with 0x00 among the bytes.
+    Bytes sent(300);
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        sent[i] = static_cast<std::uint8_t>(i);
+    pty.send(sent);
+
+    ASSERT_TRUE(sink.waitFor(sent.size(), 3s));
+    const auto messages = sink.messages();
+    ASSERT_EQ(messages.size(), sent.size());
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(messages[i].first, sent[i]) << "message " << i;
+        EXPECT_EQ(messages[i].second, 1) << "message " << i;
+    }
+}
+
+TEST_F(OpenPort, ControlBytesPassBothWaysUnchanged)
+{
+    // CR, XON, XOFF, LF, 0xFF: what a cooked terminal would translate,
+    // swallow or echo.
+    const Bytes control = {0x0D, 0x11, 0x13, 0x0A, 0xFF, 0x03, 0x7F};
+    pty.send(control);
+    ASSERT_TRUE(sink.waitFor(control.size(), 2s));
+    EXPECT_EQ(sink.bytes(), control);
+    EXPECT_TRUE(pty.receive(1, 100ms).empty()) << "nothing echoed back";
+
+    write(control);
+    EXPECT_EQ(pty.receive(control.size(), 2s), control);
+}
+
+TEST_F(OpenPort, FramesWrittenByteByByteArriveExactly)
+{
+    const Bytes frames[] = {
+        {0xAA, 0xAA, 0xBF, 0x35, 0x01, 0x03, 0x01, 0xE1, 0x30},
+        {0xAA, 0xAA, 0xBF, 0x35, 0x01, 0x03, 0x81, 0xE0, 0x90},
+        {0xAA, 0xAA, 0xBF, 0x35, 0x01, 0x03, 0x00, 0x20, 0xF0},
+        {0xAA, 0xAA, 0xBF, 0x35, 0x03, 0x09, 0x01, 0x3C, 0x00, 0x00, 0x03, 0x00, 0x00, 0x3B, 0x96},
+        {0xAA, 0xAA, 0xBF, 0x35, 0x03, 0x09, 0x02, 0x00, 0x1E, 0x00, 0x03, 0x00, 0x00, 0xA5, 0xA8},
+    };
+    Bytes all;
+    for (const Bytes& frame : frames) {
+        write(frame);
+        all.insert(all.end(), frame.begin(), frame.end());
+    }
+    EXPECT_EQ(pty.receive(all.size(), 2s), all);
+}
+
+TEST_F(OpenPort, OnlyChannelOneIsWritten)
+{
+    for (std::int32_t channel : {0, 2, -1, 255})
+        PortUnit::WriteComByte(channel, 0x5A);
+    PortUnit::WriteComByte(1, 0x33);
+    EXPECT_EQ(pty.receive(2, 300ms), Bytes{0x33});
+}
+
+TEST_F(OpenPort, WritesWithoutAnOpenPortGoNowhere)
+{
+    PortUnit::CloseComPort(true);
+    write({0x01, 0x02});
+    PortUnit::OpenComPort(pty.slavePath(), 38400, 0, 8, 0);
+    write({0x03});
+    EXPECT_EQ(pty.receive(3, 300ms), Bytes{0x03});
+}
+
+TEST_F(OpenPort, NoMessageAfterCloseReturnsWhileThePeerKeepsSending)
+{
+    std::atomic<bool> sending{true};
+    std::thread peer([&] {
+        const Bytes chunk(64, 0x55);
+        while (sending.load()) {
+            // Once the port is closed nobody drains the line; keep trying.
+            if (::write(pty.master(), chunk.data(), chunk.size()) < 0)
+                std::this_thread::sleep_for(1ms);
+        }
+    });
+    ASSERT_TRUE(sink.waitFor(1000, 3s));
+
+    PortUnit::CloseComPort(true);
+    const std::size_t atClose = sink.count();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(sink.count(), atClose);
+
+    sending.store(false);
+    peer.join();
+}
+
+TEST_F(OpenPort, AHungUpLineCostsNoProcessorAndStillClosesPromptly)
+{
+    pty.send({0x01, 0x02});
+    ASSERT_TRUE(sink.waitFor(2, 2s));
+    pty.closeMaster();  // the adapter is gone
+
+    const auto cpuBefore = ProcessCpuTime();
+    const auto wallBefore = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(3s);
+    const auto cpu = ProcessCpuTime() - cpuBefore;
+    const auto wall = std::chrono::steady_clock::now() - wallBefore;
+    EXPECT_LT(cpu * 100, wall) << "reader used " << cpu.count() << " us of processor in 3 s";
+    EXPECT_TRUE(PortUnit::IsReaderRunning()) << "the reader keeps trying until stopped";
+    EXPECT_EQ(sink.count(), 2u);
+
+    const auto closing = std::chrono::steady_clock::now();
+    PortUnit::CloseComPort(true);
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, 200ms);
+    EXPECT_FALSE(PortUnit::IsReaderRunning());
+}
+
+TEST_F(OpenPort, AFullOutputBufferIsWaitedOutNotCutShort)
+{
+    // Far more than the terminal buffers hold, read slowly at the far end:
+    // every byte must arrive, in order.
+    Bytes sent(200000);
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        sent[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+
+    Bytes received;
+    std::thread slowPeer([&] {
+        while (received.size() < sent.size()) {
+            Bytes chunk = pty.receive(4096, 2s);
+            if (chunk.empty())
+                break;
+            received.insert(received.end(), chunk.begin(), chunk.end());
+            std::this_thread::sleep_for(2ms);
+        }
+    });
+    write(sent);
+    slowPeer.join();
+    ASSERT_EQ(received.size(), sent.size());
+    EXPECT_TRUE(received == sent);
+}
+
+TEST_F(OpenPort, APeerThatNeverReadsCannotHoldTheWriterForLong)
+{
+    // Nobody reads the master: the buffers fill, and from then on the
+    // writer waits once, briefly, and then drops bytes without waiting.
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 200000; ++i)
+        PortUnit::WriteComByte(1, 0x66);
+    const auto spent = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(spent, 3s);
+
+    // What did get into the buffers arrives intact, and once the peer reads
+    // again the writer delivers again.
+    Bytes buffered = pty.receive(200000, 1s);
+    ASSERT_FALSE(buffered.empty());
+    EXPECT_EQ(buffered, Bytes(buffered.size(), 0x66));
+    write({0x01, 0x02, 0x03});
+    EXPECT_EQ(pty.receive(3, 1s), (Bytes{0x01, 0x02, 0x03}));
+}
+
+}  // namespace
