@@ -4,7 +4,7 @@
 
 # What building and running the window needs.
 KALVI7_RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsimpleini-dev
-                     libgl-dev fonts-dejavu-core)
+                     libgl-dev fonts-liberation2)
 # What the tests add: GoogleTest, the clang fuzzers and sanitizer runtime,
 # the Windows cross compiler that checks the Win32 driver compiles.
 KALVI7_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev
