@@ -137,20 +137,24 @@ TEST_F(OpenPort, AHungUpLineCostsNoProcessorAndStillClosesPromptly)
 
 TEST_F(OpenPort, AFullOutputBufferIsWaitedOutNotCutShort)
 {
-    // Far more than the terminal buffers hold, read slowly at the far end:
-    // every byte must arrive, in order.
-    Bytes sent(200000);
+    // Far more than the terminal buffers hold, to a peer that stops reading
+    // for a while now and then: every byte must arrive, in order.
+    Bytes sent(120000);
     for (std::size_t i = 0; i < sent.size(); ++i)
         sent[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
 
     Bytes received;
     std::thread slowPeer([&] {
+        std::size_t nextPause = 0;
         while (received.size() < sent.size()) {
+            if (received.size() >= nextPause) {
+                std::this_thread::sleep_for(100ms);
+                nextPause += 40000;
+            }
             Bytes chunk = pty.receive(4096, 2s);
             if (chunk.empty())
                 break;
             received.insert(received.end(), chunk.begin(), chunk.end());
-            std::this_thread::sleep_for(2ms);
         }
     });
     write(sent);
