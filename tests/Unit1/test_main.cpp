@@ -1,0 +1,20 @@
+// A QApplication for the window tests. Error boxes never open as modal
+// dialogs here: unless a test captures them itself, their text is printed.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "error_box.h"
+#include "window_harness.h"
+
+int main(int argc, char* argv[])
+{
+    // Test discovery runs without the test environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    errorbox::setCaptureForTest(&harness::printErrorBox);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
