@@ -94,11 +94,13 @@ Instant Session::instant() const
 void Session::openLine()
 {
     line_->open();
+    // The link is in place before the path is printed: whoever waits for
+    // that line may open either at once.
+    if (link_)
+        link_->pointTo(line_->path());
     // The first line of output is the path to open; each new pty adds one.
     std::printf("%s\n", line_->path().c_str());
     std::fflush(stdout);
-    if (link_)
-        link_->pointTo(line_->path());
     peerWasPresent_ = false;
     lineFreeAt_ = Clock::now();
     log("line %s open", line_->path().c_str());
@@ -171,13 +173,12 @@ void Session::sendCyclicTelemetry(Clock::time_point now)
 {
     if (!radiosonde_.cyclic())
         return;
-    auto wanted = [&] { return options_.frames == 0 || telemetryQueued_ < options_.frames; };
     if (options_.flood) {
-        while (tx_.size() - txHead_ < kFloodBacklog && wanted())
+        while (tx_.size() - txHead_ < kFloodBacklog && telemetryWanted())
             enqueue(radiosonde_.telemetry(instant()));
         return;
     }
-    if (now < nextTelemetry_ || !wanted())
+    if (now < nextTelemetry_ || !telemetryWanted())
         return;
     enqueue(radiosonde_.telemetry(instant()));
     nextTelemetry_ += kCyclicPeriod;
@@ -231,6 +232,11 @@ void Session::writeLine(Clock::time_point now)
             return;
         }
     }
+}
+
+bool Session::telemetryWanted() const
+{
+    return options_.frames == 0 || telemetryQueued_ < options_.frames;
 }
 
 bool Session::framesDone() const
@@ -306,7 +312,9 @@ int Session::run()
         // fault's turn, or something to read.
         now = Clock::now();
         int timeout = 1000;
-        const bool pending = txHead_ < tx_.size();
+        // Flooding, the line's readiness for more is what paces the packets.
+        const bool flooding = options_.flood && radiosonde_.cyclic() && telemetryWanted();
+        const bool pending = txHead_ < tx_.size() || flooding;
         if (!peer || options_.silenceFor > 0)
             timeout = std::min(timeout, static_cast<int>(kPeerPoll.count()));
         if (peer && pending && !options_.flood)

@@ -41,6 +41,7 @@ private:
     void sendCyclicTelemetry(Clock::time_point now);
     void readLine();
     void writeLine(Clock::time_point now);
+    bool telemetryWanted() const;
     bool framesDone() const;
     void reportFrames() const;
     Instant instant() const;

@@ -1,0 +1,142 @@
+// The simulator's end of the line: the tool going and coming, the link,
+// hang-ups, pacing and flooding.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "frame.h"
+#include "sim_process.h"
+
+using namespace simtest;
+using namespace protocol;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ScratchDir {
+public:
+    ScratchDir()
+    {
+        char name[] = "/tmp/kalvi7-sim-dir-XXXXXX";
+        path_ = mkdtemp(name);
+    }
+    ~ScratchDir() { fs::remove_all(path_); }
+    fs::path operator/(const char* name) const { return path_ / name; }
+
+private:
+    fs::path path_;
+};
+
+}  // namespace
+
+TEST(SimLine, WaitsQuietlyWhileTheToolIsAwayAndAnswersWhenItIsBack)
+{
+    SimProcess sim({"--warmup", "0"});
+    {
+        Port port(sim.firstLine());
+        port.request(RQ_CYCLIC | RQ_TELEMETRY);
+        ASSERT_EQ(port.collect(1, 1s).size(), 1u);
+    }
+    // The master now reports a hang-up on every poll; it must not spin on it.
+    const double cpuBefore = sim.cpuSeconds();
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_LT(sim.cpuSeconds() - cpuBefore, 0.15);
+
+    Port again(sim.firstLine());
+    // The radiosonde kept its cyclic telemetry going, as a real one would.
+    EXPECT_EQ(typesOf(again.collect(1, 1500ms)), std::vector<std::uint8_t>{PT_TELEMETRY});
+    again.request(RQ_STATE);
+    const auto frames = again.collect(1, 1s);
+    ASSERT_EQ(typesOf(frames), std::vector<std::uint8_t>{PT_STATE});
+    EXPECT_EQ(sim.terminate(), 0);
+}
+
+TEST(SimLine, LinkPointsAtThePtyAndGoesAtExit)
+{
+    ScratchDir dir;
+    const auto link = dir / "radiosonde";
+    SimProcess sim({"--link", link.string()});
+    ASSERT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), sim.firstLine());
+    {
+        Port port(link.string());
+        port.request(RQ_STATE);
+        EXPECT_EQ(port.collect(1, 1s).size(), 1u);
+    }
+    EXPECT_EQ(sim.terminate(), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+
+    // A file that is not a link is the user's: left alone, and the run fails.
+    std::ofstream(dir / "settings.INI") << "[Port1 setting]\n";
+    const auto refused = runToEnd({"--link", (dir / "settings.INI").string()});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("not a symlink"), std::string::npos) << refused.err;
+    EXPECT_TRUE(fs::is_regular_file(dir / "settings.INI"));
+}
+
+TEST(SimLine, HangupMakesANewPtyAndMovesTheLink)
+{
+    ScratchDir dir;
+    const auto link = dir / "radiosonde";
+    SimProcess sim({"--link", link.string(), "--hangup", "1,0.3"});
+    Port first(link.string());
+    EXPECT_TRUE(first.collectFor(2s).empty());
+    EXPECT_TRUE(first.hungUp()) << "the tool sees the line drop";
+
+    const auto second = sim.nextLine(2s);
+    ASSERT_TRUE(second.has_value());
+    EXPECT_NE(*second, sim.firstLine());
+    EXPECT_EQ(fs::read_symlink(link), *second);
+    Port port(link.string());
+    port.request(RQ_STATE);
+    EXPECT_EQ(port.collect(1, 500ms).size(), 1u);
+}
+
+TEST(SimLine, BytesLeaveAtTheBaudRate)
+{
+    // The four packets of a full mask are 135 bytes on the wire.
+    struct Case {
+        const char* baud;
+        std::chrono::milliseconds atLeast, atMost;
+    };
+    const Case cases[] = {
+        {"2400", 450ms, 900ms},  // 240 bytes a second: about 560 ms
+        {"115200", 0ms, 100ms},  // about 12 ms
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.baud);
+        SimProcess sim({"--warmup", "0", "--baud", c.baud});
+        Port port(sim.firstLine());
+        port.request(RQ_TELEMETRY | RQ_CALIBRATION | RQ_SETTINGS | RQ_STATE);
+        const auto frames = port.collect(4, 3s);
+        ASSERT_EQ(frames.size(), 4u);
+        const auto spread = frames[3].at - frames[0].at;
+        EXPECT_GE(spread, c.atLeast);
+        EXPECT_LE(spread, c.atMost);
+    }
+}
+
+TEST(SimLine, FloodSendsTheAskedNumberOfFramesBackToBack)
+{
+    SimProcess sim({"--warmup", "0", "--flood", "--frames", "300"});
+    Port port(sim.firstLine());
+    port.request(RQ_CYCLIC | RQ_TELEMETRY);
+    const auto frames = port.collect(300, 5s);
+    ASSERT_EQ(frames.size(), 300u);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        ASSERT_TRUE(frames[i].crcGood) << i;
+        ASSERT_EQ(frames[i].type(), PT_TELEMETRY) << i;
+        // The packet number wraps from 255 to 0.
+        ASSERT_EQ(frames[i].body[3], static_cast<std::uint8_t>(i)) << i;
+    }
+    EXPECT_LT(frames.back().at - frames.front().at, 2s) << "not paced to the baud rate";
+    EXPECT_TRUE(port.collectFor(300ms).empty()) << "nothing after the last one";
+    port.close();
+    EXPECT_EQ(sim.waitExit(3s), 0);
+    EXPECT_NE(sim.errText().find("sent 300 telemetry frames"), std::string::npos) << sim.errText();
+}
