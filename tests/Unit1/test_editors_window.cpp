@@ -309,13 +309,16 @@ TEST_F(EditorsTest, KeyFilterOnTypedCharacters)
             << c.edit->objectName().toStdString() << " typed \"" << c.typed << "\"";
     }
 
-    // Editing keys still work: Backspace, and the cursor keys move the caret.
-    widget<QLineEdit>("Edit4")->setText(QStringLiteral("123"));
-    widget<QLineEdit>("Edit4")->end(false);
-    QTest::keyClick(widget<QLineEdit>("Edit4"), Qt::Key_Backspace);
-    QTest::keyClick(widget<QLineEdit>("Edit4"), Qt::Key_Home);
-    QTest::keyClick(widget<QLineEdit>("Edit4"), '9');
-    EXPECT_EQ(widget<QLineEdit>("Edit4")->text(), QStringLiteral("912"));
+    // Editing keys still work: Backspace, Delete and the cursor keys.
+    QLineEdit* number = widget<QLineEdit>("Edit4");
+    number->setText(QStringLiteral("123"));
+    number->end(false);
+    QTest::keyClick(number, Qt::Key_Backspace);
+    QTest::keyClick(number, Qt::Key_Home);
+    QTest::keyClick(number, '9');
+    EXPECT_EQ(number->text(), QStringLiteral("912"));
+    QTest::keyClick(number, Qt::Key_Delete);
+    EXPECT_EQ(number->text(), QStringLiteral("92"));  // the caret stood after the 9
 }
 
 TEST_F(EditorsTest, ClipboardShortcutsAreRefused)
@@ -348,6 +351,10 @@ TEST_F(EditorsTest, EnterMovesTheFocusOnInViewAndEditMode)
         QTest::keyClick(widget<QLineEdit>("Edit3"), Qt::Key_Return);
         EXPECT_EQ(form.focusWidget(), widget<QLineEdit>("Edit4")) << "edit mode " << editMode;
         EXPECT_EQ(widget<QLineEdit>("Edit3")->text(), QStringLiteral("0"));
+
+        // Tab itself still moves on.
+        QTest::keyClick(widget<QLineEdit>("Edit4"), Qt::Key_Tab);
+        EXPECT_EQ(form.focusWidget(), widget<QLineEdit>("Edit5")) << "edit mode " << editMode;
 
         // From the last editor the focus leaves the group.
         widget<QLineEdit>("Edit6")->setFocus();
