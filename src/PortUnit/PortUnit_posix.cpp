@@ -148,6 +148,8 @@ void ComReaderThread()
     ReaderRunning.store(false, std::memory_order_release);
 }
 
+// Starting the reader has no error text of its own; should it fail, the
+// port stays open without a reader and the system says why.
 void StartComReader()
 {
     ReaderWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
