@@ -132,9 +132,7 @@ void TForm1::wireWindow()
     auto* blocker = new InputBlocker(this);
     for (const char* name : {"GroupBox30", "GroupBox7", "GroupBox31", "GroupBox32"})
         blocker->block(requireChild<QGroupBox>(*this, name));
-    // The link indicator is the program's to set and to clear; as a lone
-    // radio button it must also be allowed to go back to unchecked.
-    ui_->RadioButton1->setAutoExclusive(false);
+    // The link indicator is the program's to set and to clear.
     blocker->block(ui_->RadioButton1);
 
     statusPanel_ = new QLabel(ui_->StatusBar1);

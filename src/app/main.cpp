@@ -7,6 +7,10 @@
 #include "TForm1.h"
 #include "error_box.h"
 
+#include <QDialog>
+
+#include <functional>
+
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
 
@@ -18,8 +22,9 @@
 namespace {
 
 // SIGTERM, SIGINT and SIGHUP end the program the way the close box does.
-// The handler only writes to a socket pair; the loop reads it and closes
-// the window, so the port is released and the settings are written.
+// The handler only writes to a socket pair; the event loop reads it and
+// runs the window's close, so the port is released and the settings are
+// written.
 int signalPair[2] = {-1, -1};
 
 void onTerminationSignal(int)
@@ -28,7 +33,7 @@ void onTerminationSignal(int)
     [[maybe_unused]] const auto written = ::write(signalPair[0], &byte, 1);
 }
 
-void closeOnTerminationSignals(TForm1& form)
+void onTerminationSignals(QObject& owner, std::function<void()> handler)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPair) != 0)
         return;
@@ -36,11 +41,11 @@ void closeOnTerminationSignals(TForm1& form)
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     ::fcntl(signalPair[0], F_SETFL, O_NONBLOCK);
 
-    auto* notifier = new QSocketNotifier(signalPair[1], QSocketNotifier::Read, &form);
-    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
+    auto* notifier = new QSocketNotifier(signalPair[1], QSocketNotifier::Read, &owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, &owner, [handler] {
         char byte;
         [[maybe_unused]] const auto got = ::read(signalPair[1], &byte, 1);
-        form.close();
+        handler();
     });
 
     struct sigaction action = {};
@@ -62,12 +67,30 @@ int main(int argc, char* argv[])
     // would append to the window's caption.
     QCoreApplication::setApplicationName(errorbox::applicationTitle());
 
+    TForm1* window = nullptr;
+    bool quitDuringStart = false;
+#ifdef Q_OS_UNIX
+    onTerminationSignals(application, [&window, &quitDuringStart] {
+        if (window) {
+            window->close();
+            return;
+        }
+        // Still starting, perhaps showing the port's error box: dismiss it
+        // and close the window as soon as it exists.
+        quitDuringStart = true;
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            box->reject();
+    });
+#endif
+
     // FormCreate runs here; an error it lets through (the port failing to
     // open) is shown before the window appears.
     TForm1 form;
-#ifdef Q_OS_UNIX
-    closeOnTerminationSignals(form);
-#endif
+    window = &form;
+    if (quitDuringStart) {
+        form.close();
+        return 0;
+    }
     form.show();
     return QApplication::exec();
 }
