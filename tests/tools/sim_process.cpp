@@ -204,7 +204,7 @@ double SimProcess::cpuSeconds() const
 
 Port::Port(const std::string& path)
 {
-    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
     termios tio{};

@@ -2,7 +2,10 @@
 // hang-ups, pacing and flooding.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,6 +13,7 @@
 #include <thread>
 
 #include "frame.h"
+#include "host_frames.h"
 #include "sim_process.h"
 
 using namespace simtest;
@@ -54,6 +58,42 @@ TEST(SimLine, WaitsQuietlyWhileTheToolIsAwayAndAnswersWhenItIsBack)
     const auto frames = again.collect(1, 1s);
     ASSERT_EQ(typesOf(frames), std::vector<std::uint8_t>{PT_STATE});
     EXPECT_EQ(sim.terminate(), 0);
+}
+
+TEST(SimLine, DrivesADeviceAndEndsWhenItIsGone)
+{
+    // A pty pair stands in for two serial adapters on a null-modem cable:
+    // the simulator drives the slave as its device, the test holds the master.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);  // not inherited by the simulator
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string device = ptsname(master);
+    SimProcess sim({"--device", device, "--baud", "115200"});
+    EXPECT_EQ(sim.firstLine(), device);
+
+    termios tio{};
+    ASSERT_EQ(tcgetattr(master, &tio), 0);
+    EXPECT_EQ(cfgetospeed(&tio), B115200) << "configured at the baud asked for";
+    const auto request = buildRequest(RQ_STATE);
+    ASSERT_EQ(write(master, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+    std::uint8_t answer[9] = {};
+    std::size_t got = 0;
+    const auto until = Clock::now() + 1s;
+    while (got < sizeof answer && Clock::now() < until) {
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 100) > 0) {
+            const ssize_t n = read(master, answer + got, sizeof answer - got);
+            if (n > 0)
+                got += static_cast<std::size_t>(n);
+        }
+    }
+    ASSERT_EQ(got, sizeof answer);
+    EXPECT_EQ(answer[4], PT_STATE);
+
+    close(master);  // the device disappears
+    EXPECT_EQ(sim.waitExit(2s), 1);
+    EXPECT_NE(sim.errText().find("gone away"), std::string::npos) << sim.errText();
 }
 
 TEST(SimLine, LinkPointsAtThePtyAndGoesAtExit)

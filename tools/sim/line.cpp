@@ -120,7 +120,14 @@ public:
         fd_ = -1;
     }
 
-    bool peerPresent() const override { return fd_ >= 0; }
+    // A device unplugged (a USB adapter pulled out) reports a hang-up.
+    bool peerPresent() const override
+    {
+        if (fd_ < 0)
+            return false;
+        pollfd p{fd_, POLLIN, 0};
+        return poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+    }
 
 private:
     unsigned baud_;

@@ -23,7 +23,8 @@ public:
 
     // Whether the far end is held open. A pty master whose slave has been
     // closed reports a hang-up on every poll and fails every read until the
-    // tool opens the slave again; a device has no such notion.
+    // tool opens the slave again; a device reports it only when it is gone
+    // for good (a USB adapter pulled out).
     virtual bool peerPresent() const = 0;
 
 protected:

@@ -130,7 +130,7 @@ void Session::setPacketNumberColour(bool crcGood)
 
 void Session::dispatchFrame(const protocol::RxBuffer& RxBuf)
 {
-    const std::size_t length = RxBuf[1];
+    const std::size_t length = std::min<std::size_t>(RxBuf[1], RxBuf.size());
     const std::span<const std::uint8_t> body(RxBuf.data(), length);
     if (RxBuf[0] == protocol::PT_REQUEST)
         log("<- request 0x%02X", RxBuf[2]);
@@ -191,8 +191,11 @@ void Session::readLine()
     std::uint8_t buf[256];
     const ssize_t n = ::read(line_->fd(), buf, sizeof buf);
     if (n < 0) {
-        // EIO: the tool has just closed the pty; the next round sees it.
-        if (errno == EAGAIN || errno == EINTR || errno == EIO)
+        if (errno == EAGAIN || errno == EINTR)
+            return;
+        // On a pty, EIO means the tool has just closed its side, which the
+        // next round sees; on a device it means the device itself is gone.
+        if (errno == EIO && options_.device.empty())
             return;
         throw std::runtime_error(std::string("cannot read the line: ") + std::strerror(errno));
     }
@@ -283,6 +286,8 @@ int Session::run()
         }
 
         const bool peer = line_->isOpen() && line_->peerPresent();
+        if (!peer && line_->isOpen() && !options_.device.empty())
+            throw std::runtime_error(line_->path() + " has gone away");
         if (peer != peerWasPresent_) {
             log(peer ? "the far end is open" : "the far end closed the line; waiting for it");
             if (!peer) {  // a line nobody listens on loses what is sent
