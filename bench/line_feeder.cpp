@@ -1,0 +1,113 @@
+// A radiosonde line kept full: telemetry frames back to back, paced at the
+// line's speed, on a pseudo-terminal. The simulator sends cyclic telemetry
+// once a second, as the radiosonde does; this is the busiest a line of the
+// given speed can be, for measuring what the program costs at that load.
+// Prints the path to open as its first line; runs until killed.
+//
+//   line_feeder [--baud N]
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "host_frames.h"
+#include "telemetry_frames.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Bytes are handed over in slices, as a serial adapter delivers them.
+constexpr auto kSlice = std::chrono::milliseconds(5);
+
+[[noreturn]] void die(const char* what)
+{
+    std::fprintf(stderr, "line_feeder: %s: %s\n", what, std::strerror(errno));
+    std::exit(1);
+}
+
+int openPty()
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        die("cannot open a pseudo-terminal");
+    const char* name = ptsname(master);
+    const int slave = name ? open(name, O_RDWR | O_NOCTTY) : -1;
+    termios tio{};
+    if (slave < 0 || tcgetattr(slave, &tio) != 0)
+        die("cannot open the slave side");
+    cfmakeraw(&tio);
+    if (tcsetattr(slave, TCSANOW, &tio) != 0)
+        die("cannot make the line raw");
+    close(slave);
+    std::printf("%s\n", name);
+    std::fflush(stdout);
+    return master;
+}
+
+bool peerPresent(int master)
+{
+    pollfd p{master, POLLIN, 0};
+    return poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR));
+}
+
+std::vector<std::uint8_t> telemetryFrame(std::uint8_t number)
+{
+    auto body = telemetry::testing::telemetryBody();
+    body.u8(3, number);
+    const protocol::RxBuffer& RxBuf = body;
+    return protocol::wrapBody(std::vector<std::uint8_t>(RxBuf.begin(), RxBuf.begin() + RxBuf[1]));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    double baud = 38400;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--baud") == 0)
+            baud = std::atof(argv[i + 1]);
+    }
+    const double bytesPerSecond = baud / 10.0;  // start, eight data bits, stop
+
+    const int master = openPty();
+    std::vector<std::uint8_t> pending;
+    std::uint8_t number = 0;
+    double owed = 0;  // bytes the line could have carried and has not yet
+    auto last = Clock::now();
+
+    for (;;) {
+        usleep(static_cast<useconds_t>(std::chrono::microseconds(kSlice).count()));
+        std::uint8_t sink[256];
+        while (read(master, sink, sizeof sink) > 0) {
+            // What the program sends (its requests) is read and dropped.
+        }
+        const auto now = Clock::now();
+        const double elapsed = std::chrono::duration<double>(now - last).count();
+        last = now;
+        if (!peerPresent(master)) {
+            owed = 0;
+            continue;
+        }
+        // A reader that falls behind loses the line's surplus, as on a real
+        // port; at most one second is kept owing.
+        owed = std::min(owed + elapsed * bytesPerSecond, bytesPerSecond);
+        while (pending.size() < owed) {
+            const auto frame = telemetryFrame(number++);
+            pending.insert(pending.end(), frame.begin(), frame.end());
+        }
+        const auto due = static_cast<std::size_t>(owed);
+        const ssize_t written = write(master, pending.data(), due);
+        if (written > 0) {
+            pending.erase(pending.begin(), pending.begin() + written);
+            owed -= static_cast<double>(written);
+        }
+    }
+}
