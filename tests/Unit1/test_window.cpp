@@ -170,6 +170,7 @@ TEST_F(WindowTest, ServiceChordTogglesThePagesAndSizesTheWindow)
         int pageAfter;
     };
     const Press presses[] = {
+        {"Ctrl+Tab, the page control's own page key", Qt::Key_Tab, Qt::ControlModifier, 0},
         {"Ctrl+Alt without Shift", Qt::Key_K, Qt::ControlModifier | Qt::AltModifier, 0},
         {"Ctrl+Shift without Alt", Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier, 0},
         {"the three with another letter", Qt::Key_J, chord, 0},
