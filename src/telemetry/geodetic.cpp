@@ -4,13 +4,11 @@
 // height follow the rectangular-to-geodetic method of GOST R 51794.
 //
 // Everything is computed in long double, which on x86-64 Linux (GCC,
-// Clang) is the 80-bit extended format with a 64-bit significand. The
-// shown digits were fixed against that precision. A compiler whose long
-// double is plain double (MSVC, AArch64 Windows) loses 11 bits: the
-// iteration and the trigonometry then carry about 16 instead of 19
-// significant digits, enough for every shown value except that a result
-// lying within about 1e-16 of a rounding half of its last shown digit may
-// round the other way.
+// Clang) is the 80-bit extended format with a 64-bit significand, the
+// precision the shown digits were settled against. Where long double is
+// plain double (MSVC) the significand loses 11 bits, about three decimal
+// digits: a result lying within a few parts in 1e16 of a rounding half
+// of its last shown digit may then show the neighbouring value.
 
 #include <cmath>
 #include <numbers>
@@ -36,10 +34,11 @@ constexpr real e2 = 2 * f - f * f;  // first eccentricity squared
 // than this many radians (about 20 arc-seconds, so B carries up to 0.0006°
 // of method error; those are the values the operator is used to).
 constexpr real kTolerance = 0.0001L;
-// Near the Earth's surface the iteration ends after two passes. Points
-// within some tens of kilometres of the centre need not converge at all,
-// so a bound keeps a corrupt position from hanging the window.
-constexpr int kMaxPasses = 100;
+// Near the Earth's surface the iteration ends after two passes. Within
+// some tens of kilometres of the centre it wanders and may never settle;
+// the bound (about a millisecond of work) keeps a corrupt position from
+// hanging the window, and such a point gets no geodetic values at all.
+constexpr int kMaxPasses = 10000;
 
 // NaN outside [-1, 1], like the formula it mirrors; the caller rejects it.
 real arcsin(real x) { return std::atan(x / std::sqrt(1 - x * x)); }
@@ -97,11 +96,11 @@ std::optional<Geodetic> convert(real X, real Y, real Z, real Vx, real Vy, real V
             b = c + s1;
             const real sb = std::sin(b);
             const real s2 = arcsin(p * std::sin(2 * b) / std::sqrt(1 - e2 * sb * sb));
+            if (std::isnan(s2))
+                return std::nullopt;  // arcsin of more than 1: too close to the centre
             d = std::fabs(s2 - s1);
             s1 = s2;
         }
-        // A NaN ends the loop at once (d >= tolerance is false) and shows
-        // up in B below.
         g.B = b;  // the b of the last pass, not c + s2
         const real sB = std::sin(g.B);
         g.H = D * std::cos(g.B) + Z * sB - a * std::sqrt(1 - e2 * sB * sB);
