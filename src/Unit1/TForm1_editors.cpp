@@ -9,7 +9,8 @@
 #include <QMessageBox>
 #include <QPalette>
 
-#include <span>
+#include <array>
+#include <optional>
 #include <string>
 
 #include "TForm1.h"
