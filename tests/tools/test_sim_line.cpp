@@ -139,14 +139,16 @@ TEST(SimLine, HangupMakesANewPtyAndMovesTheLink)
 
 TEST(SimLine, BytesLeaveAtTheBaudRate)
 {
-    // The four packets of a full mask are 135 bytes on the wire.
+    // The four packets of a full mask are 135 bytes on the wire; from the end
+    // of the first (56 bytes) to the end of the last, 79 bytes go by.
     struct Case {
         const char* baud;
         std::chrono::milliseconds atLeast, atMost;
     };
     const Case cases[] = {
-        {"2400", 450ms, 900ms},  // 240 bytes a second: about 560 ms
-        {"115200", 0ms, 100ms},  // about 12 ms
+        {"2400", 300ms, 400ms},  // 240 bytes a second: 329 ms
+        {"9600", 70ms, 120ms},   // 82 ms
+        {"115200", 0ms, 40ms},   // 7 ms
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.baud);

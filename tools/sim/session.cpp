@@ -50,11 +50,9 @@ std::uint64_t seedFor(const Options& options)
     return options.seed ? *options.seed : std::random_device{}();
 }
 
-int millisUntil(Clock::time_point now, Clock::time_point when)
+Clock::duration until(Clock::time_point now, Clock::time_point when)
 {
-    if (when <= now)
-        return 0;
-    return static_cast<int>(std::ceil(Seconds(when - now).count() * 1000.0));
+    return when > now ? when - now : Clock::duration::zero();
 }
 
 }  // namespace
@@ -148,6 +146,8 @@ void Session::enqueue(WireFrame frame)
     if (txHead_ == tx_.size()) {
         tx_.clear();
         txHead_ = 0;
+        // An idle line starts sending now; a busy one keeps its cadence.
+        lineFreeAt_ = std::max(lineFreeAt_, Clock::now());
     }
     ++framesQueued_;
     const bool corrupt = options_.badCrc != 0 && framesQueued_ % options_.badCrc == 0;
@@ -230,9 +230,9 @@ void Session::writeLine(Clock::time_point now)
         }
         txHead_ += static_cast<std::size_t>(n);
         if (!options_.flood) {
-            lineFreeAt_ = std::max(lineFreeAt_, now) +
-                          std::chrono::duration_cast<Clock::duration>(Seconds(n / rate));
-            return;
+            // Each byte has its slot; waking late sends the overdue ones at
+            // once, so the average rate holds under a busy scheduler.
+            lineFreeAt_ += std::chrono::duration_cast<Clock::duration>(Seconds(n / rate));
         }
     }
 }
@@ -304,8 +304,8 @@ int Session::run()
 
         if (framesDone()) {
             reportFrames();
-            const auto until = Clock::now() + kDrainGrace;
-            while (Clock::now() < until && line_->peerPresent()) {
+            const auto drainEnd = Clock::now() + kDrainGrace;
+            while (Clock::now() < drainEnd && line_->peerPresent()) {
                 pollfd stop{stopFd_, POLLIN, 0};
                 if (poll(&stop, 1, 50) > 0)
                     break;
@@ -316,18 +316,18 @@ int Session::run()
         // Sleep until the next thing due: a byte slot, a cyclic packet, a
         // fault's turn, or something to read.
         now = Clock::now();
-        int timeout = 1000;
+        Clock::duration timeout = 1s;
         // Flooding, the line's readiness for more is what paces the packets.
         const bool flooding = options_.flood && radiosonde_.cyclic() && telemetryWanted();
         const bool pending = txHead_ < tx_.size() || flooding;
         if (!peer || options_.silenceFor > 0)
-            timeout = std::min(timeout, static_cast<int>(kPeerPoll.count()));
+            timeout = std::min<Clock::duration>(timeout, kPeerPoll);
         if (peer && pending && !options_.flood)
-            timeout = std::min(timeout, millisUntil(now, lineFreeAt_));
+            timeout = std::min(timeout, until(now, lineFreeAt_));
         if (peer && radiosonde_.cyclic() && !options_.flood)
-            timeout = std::min(timeout, millisUntil(now, nextTelemetry_));
+            timeout = std::min(timeout, until(now, nextTelemetry_));
         if (options_.hangupEvery > 0)
-            timeout = std::min(timeout, millisUntil(now, line_->isOpen() ? nextHangup_ : lineBackAt_));
+            timeout = std::min(timeout, until(now, line_->isOpen() ? nextHangup_ : lineBackAt_));
 
         pollfd fds[2] = {{stopFd_, POLLIN, 0}, {-1, 0, 0}};
         if (peer) {
@@ -336,7 +336,11 @@ int Session::run()
             if (pending && (options_.flood || now >= lineFreeAt_))
                 fds[1].events |= POLLOUT;
         }
-        if (poll(fds, 2, timeout) < 0 && errno != EINTR)
+        // Nanosecond timeouts: at low rates a byte slot is a few milliseconds,
+        // and rounding each wait up to whole ones would slow the line.
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
+        const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        if (ppoll(fds, 2, &wait, nullptr) < 0 && errno != EINTR)
             throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
         if (fds[0].revents & POLLIN)
             return 0;

@@ -1,0 +1,244 @@
+// Soak run of the window against two simulated radiosondes with their
+// faults on (bad CRCs, noise, silences, hang-ups), changing port every few
+// seconds, for a chosen time. Checks that no good telemetry frame is lost
+// unless a fault or a port change explains it, that the telemetry keeps
+// coming, that resident memory stays flat after a warm-up and that the
+// descriptors stay constant. Prints a summary; exits 1 on any violation.
+//
+//   kalvi7-soak [--minutes M | --seconds S] [--change-every S] [--flood] [--seed N] [--sim PATH]
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <fstream>
+#include <random>
+
+#include "PortSelector.h"
+#include "error_box.h"
+#include "proc_figures.h"
+#include "soak_checks.h"
+#include "soak_sim.h"
+#include "soak_window.h"
+#include "ui_TForm1.h"
+
+namespace {
+
+struct Options {
+    double seconds = 600;
+    double changeEvery = 4;
+    bool flood = false;  // the second radiosonde sends as fast as the line takes
+    int seed = 1;
+    QString sim = QStringLiteral(KALVI7_SIM);
+};
+
+bool parse(const QStringList& args, Options& o)
+{
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--flood")
+            o.flood = true;
+        else if (a == "--minutes" && hasValue)
+            o.seconds = 60 * args[++i].toDouble();
+        else if (a == "--seconds" && hasValue)
+            o.seconds = args[++i].toDouble();
+        else if (a == "--change-every" && hasValue)
+            o.changeEvery = args[++i].toDouble();
+        else if (a == "--seed" && hasValue)
+            o.seed = args[++i].toInt();
+        else if (a == "--sim" && hasValue)
+            o.sim = args[++i];
+        else
+            return false;
+    }
+    return o.seconds >= 10 && o.changeEvery >= 0.5;
+}
+
+int violations = 0;
+
+void verdict(bool ok, const char* what, const QString& figures)
+{
+    std::printf("%-4s %-34s %s\n", ok ? "ok" : "FAIL", what, qPrintable(figures));
+    if (!ok)
+        ++violations;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Options options;
+    if (!parse(app.arguments(), options)) {
+        std::fprintf(stderr, "usage: kalvi7-soak [--minutes M | --seconds S] [--change-every S] "
+                             "[--flood] [--seed N] [--sim PATH]\n");
+        return 2;
+    }
+
+    std::vector<QString> errorBoxes;
+    errorbox::setCaptureForTest([&errorBoxes](const QString& text) { errorBoxes.push_back(text); });
+
+    QTemporaryDir scratch;
+    if (!scratch.isValid() || !QDir::setCurrent(scratch.path())) {
+        std::fprintf(stderr, "kalvi7-soak: no scratch directory\n");
+        return 2;
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    const auto now = [&clock] { return clock.elapsed(); };
+
+    soak::SimLine north("north", options.sim, scratch.filePath("lineN"), 55.7504,
+                        {.badCrcEvery = 7, .noise = true, .silenceFor = 4, .silenceEvery = 37,
+                         .hangupEvery = 23, .hangupFor = 2},
+                        false, options.seed);
+    soak::SimLine south("south", options.sim, scratch.filePath("lineS"), -33.9,
+                        {.badCrcEvery = 11, .noise = true, .silenceFor = 3, .silenceEvery = 29,
+                         .hangupEvery = 31, .hangupFor = 2},
+                        options.flood, options.seed + 1);
+    soak::SimLine* sims[] = {&north, &south};
+    for (soak::SimLine* sim : sims) {
+        sim->clock = now;
+        if (!sim->start(now())) {
+            std::fprintf(stderr, "kalvi7-soak: %s did not start\n", qPrintable(options.sim));
+            return 2;
+        }
+    }
+
+    std::ofstream("settings.INI") << "[Port1 setting]\nPort=" << north.link().toStdString()
+                                  << "\nBaudRate=38400\n[Form setting]\nContinuedMode=1\n";
+    soak::SoakWindow form(clock);
+    form.show();
+    PortSelector* selector = form.ui()->ComboBox3;
+    selector->clear();
+    for (soak::SimLine* sim : sims)
+        selector->addItem(sim->link());
+    selector->setCurrentIndex(0);
+
+    std::vector<soak::PortChange> changes;
+    std::vector<QString> openFailures;
+    std::mt19937 rng(static_cast<unsigned>(options.seed));
+    QTimer changeTimer;
+    QObject::connect(&changeTimer, &QTimer::timeout, [&] {
+        // Either line, so that the same one is sometimes picked again.
+        const int index = static_cast<int>(rng() % 2);
+        selector->setCurrentIndex(index);
+        bool opened = true;
+        try {
+            form.PortChange(index);
+        } catch (const std::exception& error) {
+            opened = false;
+            openFailures.push_back(QString::fromUtf8(error.what()));
+        }
+        changes.push_back({now(), sims[index], opened, ProcFigures::ofSelf().openFds});
+    });
+    changeTimer.start(static_cast<int>(options.changeEvery * 1000));
+
+    std::vector<soak::Sample> samples;
+    QEventLoop loop;
+    QTimer sampleTimer;
+    QObject::connect(&sampleTimer, &QTimer::timeout, [&] {
+        samples.push_back({now(), ProcFigures::ofSelf().vmRssKb});
+        for (soak::SimLine* sim : sims) {
+            if (sim->ended())
+                loop.quit();
+        }
+    });
+    sampleTimer.start(1000);
+    const auto endMs = static_cast<qint64>(options.seconds * 1000);
+    QTimer::singleShot(static_cast<int>(endMs), &loop, &QEventLoop::quit);
+    loop.exec();
+    changeTimer.stop();
+    sampleTimer.stop();
+    const qint64 ranMs = now();
+    const ProcFigures last = ProcFigures::ofSelf();
+
+    // --- Verdicts ---
+    std::printf("soak: %.0f s, a port change every %.1f s (%zu changes), second line %s\n",
+                static_cast<double>(ranMs) / 1000.0, options.changeEvery, changes.size(),
+                options.flood ? "flooding" : "paced");
+
+    bool simsAlive = true;
+    for (soak::SimLine* sim : sims) {
+        if (sim->ended()) {
+            simsAlive = false;
+            std::printf("     simulator %s %s\n", qPrintable(sim->name()), qPrintable(sim->endReason()));
+        }
+    }
+    verdict(simsAlive && ranMs >= endMs, "ran its full time", QStringLiteral("%1 s").arg(ranMs / 1000));
+
+    for (soak::SimLine* sim : sims) {
+        const soak::LossReport r = soak::lossesOf(*sim, form.telemetry, form.badFramesAtMs, changes);
+        verdict(r.unexplained == 0 && r.repeated == 0 && r.decoded > 0,
+                qPrintable(QStringLiteral("telemetry of %1 complete").arg(sim->name())),
+                QStringLiteral("%1 decoded; %2 lost: %3 to bad CRCs, %4 to port changes, %5 to "
+                               "hang-ups and silences, %6 unexplained; %7 repeated; %8 hang-ups")
+                    .arg(r.decoded).arg(r.lost).arg(r.lostToBadCrc).arg(r.lostToPortChange)
+                    .arg(r.lostToLineFault).arg(r.unexplained).arg(r.repeated)
+                    .arg(sim->linesRemadeAtMs().size()));
+        for (const QString& line : r.details)
+            std::printf("     %s\n", qPrintable(line));
+    }
+    std::printf("     %zu frames failed their CRC; %llu telemetry frames without a position\n",
+                form.badFramesAtMs.size(), static_cast<unsigned long long>(form.framesWithoutPosition));
+
+    // Quiet spells: a port change onto a line in a silence or a hang-up,
+    // then the watchdog's 3 s before it asks again.
+    double worstFault = 0;
+    for (soak::SimLine* sim : sims)
+        worstFault = std::max(worstFault, sim->faults().silenceFor + sim->faults().hangupFor);
+    const auto quietLimitMs = static_cast<qint64>((options.changeEvery + worstFault + 3 + 3) * 1000);
+    const qint64 quiet = soak::longestQuietMs(form.telemetry, ranMs);
+    verdict(quiet <= quietLimitMs, "telemetry kept coming",
+            QStringLiteral("longest spell without a frame %1 s (limit %2 s)")
+                .arg(static_cast<double>(quiet) / 1000.0, 0, 'f', 1)
+                .arg(static_cast<double>(quietLimitMs) / 1000.0, 0, 'f', 1));
+
+    std::size_t unexplainedFailures = 0;
+    for (const soak::PortChange& c : changes) {
+        if (!c.opened && !c.to->lineDownBetween(c.atMs, c.atMs))
+            ++unexplainedFailures;
+    }
+    verdict(unexplainedFailures == 0, "ports opened unless hung up",
+            QStringLiteral("%1 opens failed, %2 of them with the line up")
+                .arg(openFailures.size()).arg(unexplainedFailures));
+
+    const qint64 warmUpMs = std::min<qint64>(60000, ranMs / 5);
+    const qint64 windowMs = std::min<qint64>(30000, (ranMs - warmUpMs) / 2);
+    const long baseline = soak::medianRssKb(samples, warmUpMs, warmUpMs + windowMs);
+    const long final = soak::medianRssKb(samples, ranMs - windowMs, ranMs + 1);
+    long peak = 0;
+    for (const soak::Sample& s : samples)
+        peak = std::max(peak, s.vmRssKb);
+    verdict(baseline > 0 && final - baseline < 1024, "resident memory flat",
+            QStringLiteral("%1 kB after %2 s of warm-up, %3 kB at the end (%4%5 kB), peak %6 kB")
+                .arg(baseline).arg(warmUpMs / 1000).arg(final).arg(final >= baseline ? "+" : "")
+                .arg(final - baseline).arg(peak));
+
+    int fdsLow = 1 << 30, fdsHigh = -1;
+    for (const soak::PortChange& c : changes) {
+        if (c.opened && c.atMs >= warmUpMs) {
+            fdsLow = std::min(fdsLow, c.openFds);
+            fdsHigh = std::max(fdsHigh, c.openFds);
+        }
+    }
+    verdict(fdsHigh >= 0 && fdsLow == fdsHigh, "descriptors constant",
+            QStringLiteral("%1 to %2 open after each successful port change; %3 at the end")
+                .arg(fdsLow).arg(fdsHigh).arg(last.openFds));
+
+    verdict(errorBoxes.empty(), "no error box", QStringLiteral("%1 shown").arg(errorBoxes.size()));
+    for (const QString& text : errorBoxes)
+        std::printf("     %s\n", qPrintable(text));
+
+    form.close();
+    for (soak::SimLine* sim : sims)
+        sim->stop();
+    std::printf("soak: %s\n", violations == 0 ? "passed" : "FAILED");
+    return violations == 0 ? 0 : 1;
+}

@@ -1,0 +1,55 @@
+// The program's window, unchanged, with a record of what reached its
+// decoders: every good telemetry frame (its radiosonde, packet number and
+// time) and every frame that failed its CRC.
+#pragma once
+
+#include <QElapsedTimer>
+
+#include <cstdint>
+#include <vector>
+
+#include "TForm1.h"
+#include "frame.h"
+
+namespace soak {
+
+struct Decoded {
+    qint64 atMs;
+    bool northern;     // which radiosonde: the sign of its Z coordinate
+    std::uint8_t number;
+};
+
+class SoakWindow : public TForm1 {
+public:
+    explicit SoakWindow(const QElapsedTimer& clock) : clock_(clock) {}
+
+    std::vector<Decoded> telemetry;
+    std::vector<qint64> badFramesAtMs;
+    std::uint64_t framesWithoutPosition = 0;  // Z of 0: cannot tell whose
+
+    void dispatchFrame(const protocol::RxBuffer& RxBuf) override
+    {
+        if (RxBuf[0] == protocol::PT_TELEMETRY) {
+            const auto z = static_cast<std::int32_t>(
+                static_cast<std::uint32_t>(RxBuf[16]) | static_cast<std::uint32_t>(RxBuf[17]) << 8 |
+                static_cast<std::uint32_t>(RxBuf[18]) << 16 | static_cast<std::uint32_t>(RxBuf[19]) << 24);
+            if (z == 0)
+                ++framesWithoutPosition;
+            else
+                telemetry.push_back({clock_.elapsed(), z > 0, RxBuf[3]});
+        }
+        TForm1::dispatchFrame(RxBuf);
+    }
+
+    void setPacketNumberColour(bool crcGood) override
+    {
+        if (!crcGood)
+            badFramesAtMs.push_back(clock_.elapsed());
+        TForm1::setPacketNumberColour(crcGood);
+    }
+
+private:
+    const QElapsedTimer& clock_;
+};
+
+}  // namespace soak
