@@ -45,7 +45,7 @@ void writeNavigationTime(const protocol::RxBuffer& RxBuf, FormView& form)
     const int second = body::u8<6>(RxBuf);
     const int millisecond = 4 * body::u8<7>(RxBuf);  // shown nowhere, but must be a valid time
     if (hour > 23 || minute > 59 || second > 59 || millisecond > 999)
-        throw DecodeError("navigation time is not a time of day");
+        throw DecodeError("Недопустимое время навигационного решения");
     form.setText(Field::Label6, formats::timeHNNSS(hour, minute, second));
     copyField(form, Field::Label6, Field::Label134);
 }

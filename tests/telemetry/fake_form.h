@@ -38,6 +38,7 @@ public:
     TimeOfDay clock{};
 
     // --- Records ---
+    bool recordTexts = true;               // off: no allocation per setText (benchmarks)
     std::vector<TextWrite> textLog;        // every setText, in order
     std::vector<std::uint8_t> wire;        // every writeComByte, in order
     std::vector<bool> packetColours;       // setPacketNumberColour verdicts
@@ -102,7 +103,8 @@ public:
     void setText(Field f, const std::string& text) override
     {
         fields[index(f)] = text;
-        textLog.push_back({f, text});
+        if (recordTexts)
+            textLog.push_back({f, text});
     }
     std::string text(Field f) const override { return fields[index(f)]; }
 
