@@ -270,6 +270,20 @@ void TForm1::PageControl1Change()
     applyWindowSize();
 }
 
+// The window manager reports its frame only after the window is mapped:
+// the client size follows, so that the outer size stays the page's, and the
+// first time the window is centred again with its frame.
+void TForm1::followFrame()
+{
+    if (!wantedOuter_.isValid() || windowsizing::frameMargins(*this) == appliedMargins_)
+        return;
+    applyWindowSize();
+    if (centrePending_ && isVisible()) {
+        centrePending_ = false;
+        windowsizing::centreOnScreen(*this);
+    }
+}
+
 void TForm1::applyWindowSize()
 {
     appliedMargins_ = windowsizing::frameMargins(*this);
@@ -288,21 +302,17 @@ bool TForm1::event(QEvent* e)
 
     switch (e->type()) {
     case QEvent::Show:
-        if (centrePending_)
+        if (centrePending_) {
             windowsizing::centreOnScreen(*this);
+            // Some window managers announce their frame without moving or
+            // resizing the window: look again once it has settled.
+            QTimer::singleShot(300, this, [this] { followFrame(); });
+        }
         break;
     case QEvent::Move:
     case QEvent::Resize:
-        // The window manager reports its frame only after the window is
-        // mapped: the client size follows, so that the outer size stays
-        // the page's, and the first time the window is centred again.
-        if (wantedOuter_.isValid() && windowsizing::frameMargins(*this) != appliedMargins_) {
-            applyWindowSize();
-            if (centrePending_ && isVisible()) {
-                centrePending_ = false;
-                windowsizing::centreOnScreen(*this);
-            }
-        }
+    case QEvent::WindowActivate:
+        followFrame();
         break;
     default:
         break;

@@ -119,6 +119,7 @@ private:
     // TForm1.cpp: widget lookup, the window's outer size per page.
     void findWidgets();
     void applyWindowSize();
+    void followFrame();
     QLabel* statusPanel_ = nullptr;  // StatusBar1's one panel
     QSize wantedOuter_;              // outer size for the active page
     QMargins appliedMargins_;        // frame margins wantedOuter_ was applied with
