@@ -195,10 +195,11 @@ Other:
 Answers: each request frame is served in the order telemetry (0x81),
 calibration (0x82), settings (0x83), state (0x84), one packet for each of the
 mask bits 0x01, 0x02, 0x04, 0x08. Bit 0x80 starts cyclic telemetry, once a
-second, until a request without it arrives. A settings command (selector 0x01
-frequency, 0x02 gain, 0x10 navigation mode) is acknowledged with code 3; a
-calibration write with the right key with code 2; both are stored and come back
-in the next settings and calibration packets.
+second, until a request without it arrives; while it runs, the telemetry bit
+of further requests adds no packet of its own. A settings command (selector
+0x01 frequency, 0x02 gain, 0x10 navigation mode) is acknowledged with code 3,
+a calibration write with the right key with code 2; both are stored and come
+back in the next settings and calibration packets.
 
 Exit status: 0 on SIGINT/SIGTERM or after --frames, 1 when the line fails,
 2 for a bad command line.
