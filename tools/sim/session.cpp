@@ -50,6 +50,11 @@ std::uint64_t seedFor(const Options& options)
     return options.seed ? *options.seed : std::random_device{}();
 }
 
+Clock::duration toDuration(double seconds)
+{
+    return std::chrono::duration_cast<Clock::duration>(Seconds(seconds));
+}
+
 Clock::duration until(Clock::time_point now, Clock::time_point when)
 {
     return when > now ? when - now : Clock::duration::zero();
@@ -232,7 +237,7 @@ void Session::writeLine(Clock::time_point now)
         if (!options_.flood) {
             // Each byte has its slot; waking late sends the overdue ones at
             // once, so the average rate holds under a busy scheduler.
-            lineFreeAt_ += std::chrono::duration_cast<Clock::duration>(Seconds(n / rate));
+            lineFreeAt_ += toDuration(n / rate);
         }
     }
 }
@@ -255,97 +260,117 @@ void Session::reportFrames() const
                  elapsed > 0 ? telemetryQueued_ / elapsed : 0.0);
 }
 
+void Session::followHangupSchedule(Clock::time_point now)
+{
+    if (options_.hangupEvery <= 0)
+        return;
+    if (line_->isOpen() && now >= nextHangup_) {
+        dropLine();
+        lineBackAt_ = now + toDuration(options_.hangupFor);
+    } else if (!line_->isOpen() && now >= lineBackAt_) {
+        openLine();
+        nextHangup_ = Clock::now() + toDuration(options_.hangupEvery);
+    }
+}
+
+void Session::followSilenceSchedule(Clock::time_point now)
+{
+    const bool silent = silentAt(now);
+    if (silent == wasSilent_)
+        return;
+    log("radio silence %s", silent ? "begins" : "ends");
+    if (silent) {
+        tx_.clear();
+        txHead_ = 0;
+    }
+    wasSilent_ = silent;
+}
+
+bool Session::checkPeer()
+{
+    const bool peer = line_->isOpen() && line_->peerPresent();
+    if (!peer && line_->isOpen() && !options_.device.empty())
+        throw std::runtime_error(line_->path() + " has gone away");
+    if (peer != peerWasPresent_) {
+        log(peer ? "the far end is open" : "the far end closed the line; waiting for it");
+        if (!peer) {  // a line nobody listens on loses what is sent
+            tx_.clear();
+            txHead_ = 0;
+        }
+        peerWasPresent_ = peer;
+    }
+    return peer;
+}
+
+void Session::drainAfterFrames()
+{
+    const auto drainEnd = Clock::now() + kDrainGrace;
+    while (Clock::now() < drainEnd && line_->peerPresent()) {
+        pollfd stop{stopFd_, POLLIN, 0};
+        if (poll(&stop, 1, 50) > 0)
+            return;
+    }
+}
+
+bool Session::waitAndRead(bool peer)
+{
+    // Sleep until the next thing due: a byte slot, a cyclic packet, a
+    // fault's turn, or something to read.
+    const auto now = Clock::now();
+    Clock::duration timeout = 1s;
+    // Flooding, the line's readiness for more is what paces the packets.
+    const bool flooding = options_.flood && radiosonde_.cyclic() && telemetryWanted();
+    const bool pending = txHead_ < tx_.size() || flooding;
+    if (!peer || options_.silenceFor > 0)
+        timeout = std::min<Clock::duration>(timeout, kPeerPoll);
+    if (peer && pending && !options_.flood)
+        timeout = std::min(timeout, until(now, lineFreeAt_));
+    if (peer && radiosonde_.cyclic() && !options_.flood)
+        timeout = std::min(timeout, until(now, nextTelemetry_));
+    if (options_.hangupEvery > 0)
+        timeout = std::min(timeout, until(now, line_->isOpen() ? nextHangup_ : lineBackAt_));
+
+    pollfd fds[2] = {{stopFd_, POLLIN, 0}, {-1, 0, 0}};
+    if (peer) {
+        fds[1].fd = line_->fd();
+        fds[1].events = POLLIN;
+        if (pending && (options_.flood || now >= lineFreeAt_))
+            fds[1].events |= POLLOUT;
+    }
+    // Nanosecond timeouts: at low rates a byte slot is a few milliseconds,
+    // and rounding each wait up to whole ones would slow the line.
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
+    const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    if (ppoll(fds, 2, &wait, nullptr) < 0 && errno != EINTR)
+        throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
+    if (fds[0].revents & POLLIN)
+        return false;
+    if (fds[1].revents & POLLIN)
+        readLine();
+    return true;
+}
+
 int Session::run()
 {
     start_ = Clock::now();
     openLine();
-    nextHangup_ = start_ + std::chrono::duration_cast<Clock::duration>(Seconds(options_.hangupEvery));
-
+    nextHangup_ = start_ + toDuration(options_.hangupEvery);
     for (;;) {
-        auto now = Clock::now();
-
-        if (options_.hangupEvery > 0) {
-            if (line_->isOpen() && now >= nextHangup_) {
-                dropLine();
-                lineBackAt_ = now + std::chrono::duration_cast<Clock::duration>(Seconds(options_.hangupFor));
-            } else if (!line_->isOpen() && now >= lineBackAt_) {
-                openLine();
-                nextHangup_ = Clock::now() +
-                              std::chrono::duration_cast<Clock::duration>(Seconds(options_.hangupEvery));
-            }
-        }
-
-        const bool silent = silentAt(now);
-        if (silent != wasSilent_) {
-            log(silent ? "radio silence begins" : "radio silence ends");
-            if (silent) {
-                tx_.clear();
-                txHead_ = 0;
-            }
-            wasSilent_ = silent;
-        }
-
-        const bool peer = line_->isOpen() && line_->peerPresent();
-        if (!peer && line_->isOpen() && !options_.device.empty())
-            throw std::runtime_error(line_->path() + " has gone away");
-        if (peer != peerWasPresent_) {
-            log(peer ? "the far end is open" : "the far end closed the line; waiting for it");
-            if (!peer) {  // a line nobody listens on loses what is sent
-                tx_.clear();
-                txHead_ = 0;
-            }
-            peerWasPresent_ = peer;
-        }
-
-        if (peer && !silent) {
+        const auto now = Clock::now();
+        followHangupSchedule(now);
+        followSilenceSchedule(now);
+        const bool peer = checkPeer();
+        if (peer && !wasSilent_) {
             sendCyclicTelemetry(now);
             writeLine(now);
         }
-
         if (framesDone()) {
             reportFrames();
-            const auto drainEnd = Clock::now() + kDrainGrace;
-            while (Clock::now() < drainEnd && line_->peerPresent()) {
-                pollfd stop{stopFd_, POLLIN, 0};
-                if (poll(&stop, 1, 50) > 0)
-                    break;
-            }
+            drainAfterFrames();
             return 0;
         }
-
-        // Sleep until the next thing due: a byte slot, a cyclic packet, a
-        // fault's turn, or something to read.
-        now = Clock::now();
-        Clock::duration timeout = 1s;
-        // Flooding, the line's readiness for more is what paces the packets.
-        const bool flooding = options_.flood && radiosonde_.cyclic() && telemetryWanted();
-        const bool pending = txHead_ < tx_.size() || flooding;
-        if (!peer || options_.silenceFor > 0)
-            timeout = std::min<Clock::duration>(timeout, kPeerPoll);
-        if (peer && pending && !options_.flood)
-            timeout = std::min(timeout, until(now, lineFreeAt_));
-        if (peer && radiosonde_.cyclic() && !options_.flood)
-            timeout = std::min(timeout, until(now, nextTelemetry_));
-        if (options_.hangupEvery > 0)
-            timeout = std::min(timeout, until(now, line_->isOpen() ? nextHangup_ : lineBackAt_));
-
-        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {-1, 0, 0}};
-        if (peer) {
-            fds[1].fd = line_->fd();
-            fds[1].events = POLLIN;
-            if (pending && (options_.flood || now >= lineFreeAt_))
-                fds[1].events |= POLLOUT;
-        }
-        // Nanosecond timeouts: at low rates a byte slot is a few milliseconds,
-        // and rounding each wait up to whole ones would slow the line.
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
-        const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-        if (ppoll(fds, 2, &wait, nullptr) < 0 && errno != EINTR)
-            throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
-        if (fds[0].revents & POLLIN)
-            return 0;
-        if (fds[1].revents & POLLIN)
-            readLine();
+        if (!waitAndRead(peer))
+            return 0;  // SIGINT or SIGTERM
     }
 }
 

@@ -34,6 +34,12 @@ private:
     void setPacketNumberColour(bool crcGood) override;
     void dispatchFrame(const protocol::RxBuffer& RxBuf) override;
 
+    void followHangupSchedule(Clock::time_point now);
+    void followSilenceSchedule(Clock::time_point now);
+    bool checkPeer();  // whether the far end is there to hear
+    // Sleeps until something is due and reads what came; false on a stop.
+    bool waitAndRead(bool peer);
+    void drainAfterFrames();
     void openLine();
     void dropLine();
     bool silentAt(Clock::time_point now) const;
