@@ -53,3 +53,26 @@ TEST(Program, FirstRequestAfterThreeSecondsAndSettingsWrittenOnSigterm)
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_EQ(scratch.readSettings(), settingsText(pty.slavePath(), "38400", false, true));
 }
+
+TEST(Program, SigtermWhileTheStartUpErrorBoxIsOpenStillWritesTheSettings)
+{
+    ScratchDir scratch;
+    const std::string absent = "/dev/kalvi7-no-such-port";
+    scratch.writeSettings(settingsText(absent));
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(scratch.path());
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(QStringLiteral(KALVI7_PROGRAM), {});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    QThread::msleep(1500);  // the port's error box is up, waiting for OK
+
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(scratch.readSettings(), settingsText(absent));
+}
