@@ -3,7 +3,7 @@
 # needs, and only those that are missing, so a second run is fast.
 
 # What building and running the window needs.
-KALVI7_RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsimpleini-dev
+KALVI7_RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev
                      libgl-dev fonts-liberation2)
 # What the tests add: GoogleTest, the clang fuzzers and sanitizer runtime,
 # the Windows cross compiler that checks the Win32 driver compiles.
