@@ -226,7 +226,15 @@ std::string randomSuffix() {
 // Writes to a temporary file next to the target and renames it over the
 // target, so a failure part-way never leaves a truncated settings file.
 bool replaceFile(const std::string& path, const std::string& bytes) {
-    const fs::path target = fsPath(path);
+    fs::path target = fsPath(path);
+    // A settings.INI that is a symlink (e.g. to a shared profile) is written
+    // through: renaming over the link would replace it with a plain file.
+    std::error_code linkError;
+    if (fs::is_symlink(fs::symlink_status(target, linkError))) {
+        const fs::path resolved = fs::weakly_canonical(target, linkError);
+        if (linkError) return false;
+        target = resolved;
+    }
     fs::path temporary = target;
     temporary += ".tmp" + randomSuffix();
     {

@@ -273,3 +273,19 @@ TEST_F(SettingsFile, MegabyteValuesAreCutOrRefused) {
 }
 
 }  // namespace
+
+// A settings.INI that links to a shared profile stays a link; the profile
+// gets the new values.
+TEST_F(SettingsFile, SymlinkIsWrittenThroughNotReplaced) {
+    const fs::path profile = dir_ / "profile.INI";
+    { std::ofstream(profile) << "; shared\n[Port1 setting]\nPort=COM4\n"; }
+    fs::create_symlink(profile, path_);
+
+    saveSettings(path_, std::string("COM5"), 9600, true, false);
+
+    EXPECT_TRUE(fs::is_symlink(path_));
+    std::ifstream in(profile);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(text, "; shared\n[Port1 setting]\nPort=COM5\nBaudRate=9600\n"
+                    "[Form setting]\nContinuedMode=1\nAmplSetEnable=0\n");
+}
