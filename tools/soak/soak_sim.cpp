@@ -1,7 +1,8 @@
 #include "soak_sim.h"
 
-#include <QFile>
+#include <sys/prctl.h>
 
+#include <csignal>
 #include <cmath>
 
 namespace soak {
@@ -21,6 +22,8 @@ SimLine::SimLine(QString name, QString program, QString link, double latitude, F
       latitude_(latitude), faults_(faults), flood_(flood), seed_(seed)
 {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The simulator goes with the harness, however the harness ends.
+    process_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     connect(&process_, &QProcess::readyReadStandardOutput, this, &SimLine::readLines);
     connect(&process_, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
         if (stopping_)
