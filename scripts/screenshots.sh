@@ -98,14 +98,15 @@ stop() {
 mkdir -p "$out"
 
 # --- The program against the simulator --------------------------------------
+# The window is given the pseudo-terminal's own path, short enough for the
+# port selector to show whole.
 mkdir "$work/live"
-"$build/kalvi7-sim" --link "$work/live/radiosonde" --warmup 0 --seed 1 --verbose \
-    >"$work/sim.out" 2>"$work/sim.log" &
+"$build/kalvi7-sim" --warmup 0 --seed 1 --verbose >"$work/sim.out" 2>"$work/sim.log" &
 sim_pid=$!
 pids+=($sim_pid)
-wait_for '[ -L "$work/live/radiosonde" ]' 50
+wait_for '[ -s "$work/sim.out" ]' 50
 printf '[Port1 setting]\nPort=%s\nBaudRate=38400\n[Form setting]\nContinuedMode=1\nAmplSetEnable=0\n' \
-    "$work/live/radiosonde" >"$work/live/settings.INI"
+    "$(head -n 1 "$work/sim.out")" >"$work/live/settings.INI"
 (cd "$work/live" && exec "$build/kalvi7") 2>"$work/kalvi7.log" &
 app_pid=$!
 pids+=($app_pid)
