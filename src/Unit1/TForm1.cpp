@@ -175,7 +175,11 @@ std::string TForm1::text(telemetry::Field field) const
 
 void TForm1::setEditText(telemetry::Editor editor, const std::string& text)
 {
-    editors_[static_cast<std::size_t>(editor)]->setText(QString::fromStdString(text));
+    QLineEdit* edit = editors_[static_cast<std::size_t>(editor)];
+    edit->setText(QString::fromStdString(text));
+    // Show a value that is wider than the editor from its start, so its
+    // sign and leading digits stay in view (setText scrolls to the end).
+    edit->setCursorPosition(0);
 }
 
 std::string TForm1::editText(telemetry::Editor editor) const

@@ -407,4 +407,17 @@ TEST_F(EditorsTest, PacketsAndTimeOutsLeaveTheEditorsAloneInEditMode)
     EXPECT_TRUE(inEditMode());
 }
 
+TEST_F(EditorsTest, ValueWiderThanItsEditorShowsItsSign)
+{
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    for (std::uint8_t byte : calibrationPacket(-999999.0f, 77, 10203))
+        form.Calc(byte, 1);
+    QLineEdit* edit1 = widget<QLineEdit>("Edit1");
+    ASSERT_EQ(edit1->text(), QStringLiteral("-999999,00000"));
+    // Too wide for the editor: the start, with the minus sign, is in view.
+    ASSERT_GT(edit1->fontMetrics().horizontalAdvance(edit1->text()), edit1->width());
+    EXPECT_EQ(edit1->cursorPosition(), 0);
+}
+
 }  // namespace
