@@ -10,7 +10,7 @@
 //    rate; the highest multiple the window keeps up with for the whole
 //    stage (its queue of byte messages stays under a second's worth).
 //
-//   whole_path [--frames N] [--multiples 25,50,...] [--stage-seconds S]
+//   whole_path [--frames N] [--multiples 25,50,...] [--stage-seconds S] [--stall S]
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,10 +22,12 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "PortSelector.h"
 #include "PortUnit.h"
@@ -245,6 +247,30 @@ bool paced(CountingForm& form, const QString& feeder, double multiple, double se
     return keptUp;
 }
 
+// The line at its rate, the window blocked for `seconds`: the queue it
+// finds on waking and the time it needs to work through it.
+bool stall(CountingForm& form, double seconds)
+{
+    LineSource source;
+    if (!source.start(QStringLiteral(KALVI7_FEEDER), {"--baud", QString::number(linerate::kBaud)}))
+        return fail("the line feeder did not start"), false;
+    openPort(form, source.pty());
+    pump(2000);
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const std::uint64_t queued = form.backlog();
+    QElapsedTimer recovery;
+    recovery.start();
+    // Caught up: no more than a tenth of a second of bytes waiting.
+    const bool caughtUp =
+        pumpUntil([&] { return form.backlog() < linerate::kCharactersPerSecond / 10; }, 300000);
+    std::printf("stall: window blocked %.0f s at the line rate: %llu byte messages queued, %s in %.2f s\n",
+                seconds, static_cast<unsigned long long>(queued),
+                caughtUp ? "caught up" : "not caught up", static_cast<double>(recovery.elapsed()) / 1000.0);
+    PortUnit::CloseComPort(true);
+    pumpUntil([&] { return form.backlog() == 0; }, 60000);
+    return caughtUp;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -256,6 +282,7 @@ int main(int argc, char* argv[])
     std::uint64_t frames = 20000;
     QStringList multiples{"10", "25", "50", "100", "150", "200", "300"};
     double stageSeconds = 10;
+    double stallSeconds = 10;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == "--frames")
@@ -264,8 +291,10 @@ int main(int argc, char* argv[])
             multiples = args[i + 1].split(',');
         else if (args[i] == "--stage-seconds")
             stageSeconds = args[i + 1].toDouble();
+        else if (args[i] == "--stall")
+            stallSeconds = args[i + 1].toDouble();
         else
-            return fail("usage: whole_path [--frames N] [--multiples 25,50,...] [--stage-seconds S]");
+            return fail("usage: whole_path [--frames N] [--multiples 25,50,...] [--stage-seconds S] [--stall S]");
     }
 
     int errorBoxes = 0;
@@ -299,6 +328,8 @@ int main(int argc, char* argv[])
         sustained = multiple;
     }
     std::printf("highest multiple of the line rate kept up with: %.0f x\n", sustained);
+    if (stallSeconds > 0)
+        stall(form, stallSeconds);
     // A frame cut short by a change of line may end on the next line's
     // bytes and fail its CRC; within a line nothing may be lost.
     std::printf("frames missing within a line %llu, bad CRCs %llu, error boxes %d\n",
