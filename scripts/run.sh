@@ -98,7 +98,9 @@ if [ ! -L "$work/radiosonde" ]; then
     exit 1
 fi
 
-write_settings "$work" "$work/radiosonde"
+# The window runs in $work, so the relative name opens the link and is what
+# the port selector shows.
+write_settings "$work" "radiosonde"
 echo "Simulated radiosonde on $(head -n 1 "$work/sim.out"); the window works in $work"
 cd "$work"
 "$repo/build/kalvi7"
