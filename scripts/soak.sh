@@ -8,12 +8,16 @@
 # harness (--change-every S, --seed N, --flood).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/deps.sh
+kalvi7_ensure_packages "${KALVI7_RUN_PACKAGES[@]}" "${KALVI7_TEST_PACKAGES[@]}"
 
 minutes=${1:-10}
 shift || true
 build=${BUILD_DIR:-build-bench}
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
+if [ -f "$build/CMakeCache.txt" ]; then
+    cmake -B "$build" -DKALVI7_BENCH=ON >/dev/null
+else
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALVI7_BENCH=ON >/dev/null
 fi
 cmake --build "$build" --target kalvi7-soak kalvi7-sim
