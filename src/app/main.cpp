@@ -3,6 +3,7 @@
 // creation, FormClose and FormDestroy when it is closed.
 
 #include <QApplication>
+#include <QFont>
 
 #include "TForm1.h"
 #include "error_box.h"
@@ -66,6 +67,10 @@ int main(int argc, char* argv[])
     // every error box. It is deliberately not the display name, which Qt
     // would append to the window's caption.
     QCoreApplication::setApplicationName(errorbox::applicationTitle());
+    // The window's font for everything else too (error boxes, tool tips):
+    // on a bare system the default "sans-serif" may resolve to a
+    // monospaced face.
+    QApplication::setFont(QFont(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, 8));
 
     TForm1* window = nullptr;
     bool quitDuringStart = false;
