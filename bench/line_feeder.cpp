@@ -96,8 +96,9 @@ int main(int argc, char* argv[])
             owed = 0;
             continue;
         }
-        // A reader that falls behind loses the line's surplus, as on a real
-        // port; at most one second is kept owing.
+        // When the reader falls behind, the line does not bank more than a
+        // second of bytes to send in one burst later; a line cannot
+        // carry more than its rate.
         owed = std::min(owed + elapsed * bytesPerSecond, bytesPerSecond);
         while (pending.size() < owed) {
             const auto frame = telemetryFrame(number++);
