@@ -4,7 +4,7 @@
 // given speed can be, for measuring what the program costs at that load.
 // Prints the path to open as its first line; runs until killed.
 //
-//   line_feeder [--baud N]
+//   line_feeder [--baud N] [--slice-ms MS]
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -24,8 +24,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Bytes are handed over in slices, as a serial adapter delivers them.
-constexpr auto kSlice = std::chrono::milliseconds(5);
+// Bytes are handed over in slices, as a serial adapter delivers them: a
+// UART's receive FIFO every few milliseconds, a USB adapter once per its
+// latency timer (often 16 ms) or per full packet.
+constexpr int kDefaultSliceMs = 5;
 
 [[noreturn]] void die(const char* what)
 {
@@ -71,9 +73,12 @@ std::vector<std::uint8_t> telemetryFrame(std::uint8_t number)
 int main(int argc, char* argv[])
 {
     double baud = 38400;
+    int sliceMs = kDefaultSliceMs;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--baud") == 0)
             baud = std::atof(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--slice-ms") == 0)
+            sliceMs = std::max(1, std::atoi(argv[i + 1]));
     }
     const double bytesPerSecond = baud / 10.0;  // start, eight data bits, stop
 
@@ -84,7 +89,7 @@ int main(int argc, char* argv[])
     auto last = Clock::now();
 
     for (;;) {
-        usleep(static_cast<useconds_t>(std::chrono::microseconds(kSlice).count()));
+        usleep(static_cast<useconds_t>(sliceMs) * 1000);
         std::uint8_t sink[256];
         while (read(master, sink, sizeof sink) > 0) {
             // What the program sends (its requests) is read and dropped.

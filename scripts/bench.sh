@@ -34,9 +34,11 @@ echo "== whole path: simulator -> pty -> reader thread -> byte messages -> windo
 QT_QPA_PLATFORM=offscreen "$build/bench/whole_path" 2> >(grep -v 'XDG_RUNTIME_DIR\|propagateSizeHints' >&2)
 
 cpu() { bench/program_cpu.sh "$build" "$@"; }
-echo "== the program (build/kalvi7) at line rate: telemetry back to back at 38 400 baud, ${cpu_seconds} s"
+echo "== the program (build/kalvi7) at line rate: telemetry back to back at 38 400 baud in 5 ms slices, ${cpu_seconds} s"
 echo " offscreen (window active):";   PLATFORM=offscreen cpu "$cpu_seconds" "$build/bench/line_feeder"
 echo " Xvfb (window inactive):";      PLATFORM=xvfb cpu "$cpu_seconds" "$build/bench/line_feeder"
+echo " offscreen, bytes in 16 ms slices as from a USB adapter:"
+PLATFORM=offscreen cpu "$cpu_seconds" "$build/bench/line_feeder" --slice-ms 16
 echo "== the program with the simulator paced at 38 400 baud, cyclic telemetry once a second, ${cpu_seconds} s"
 PLATFORM=xvfb cpu "$cpu_seconds" "$build/kalvi7-sim" --warmup 0
 echo "== the program on a silent line (watchdog requests every 3 s), ${idle_seconds} s"
