@@ -24,7 +24,20 @@ public:
 // queue the message for the user-interface thread (the window posts an
 // event); it must not touch any other state.
 using ByteMessagePoster = void (*)(void* context, std::uint32_t wparam, std::intptr_t lparam);
+// A new target starts with no message counted in flight.
 void SetByteMessageTarget(ByteMessagePoster poster, void* context);
+
+// The target calls this once for every byte message it takes off its queue,
+// on the thread that opens and closes the port (or inside the poster, on
+// the reader's own thread, when a message is taken as it is posted). While ByteMessagesInFlightLimit posted messages are
+// untaken the reader stops reading, leaving further bytes in the system's
+// receive queue, and reads again once half of them have been taken; so a
+// line faster than the window costs bounded memory instead of a queue that
+// grows as long as the line keeps sending.
+void ByteMessageTaken();
+constexpr std::int64_t ByteMessagesInFlightLimit = 8192;
+// Posted and not yet taken, for tests and measurements.
+std::int64_t ByteMessagesInFlight();
 
 // Serial ports present, in natural order, as the names the selector shows
 // and OpenComPort takes (device paths on Linux, "COMn" on Windows).

@@ -2,6 +2,7 @@
 // reader, an eventfd to wake the reader when the port is closed.
 #include "PortUnit.h"
 
+#include "byte_flow.h"
 #include "line_settings_posix.h"
 #include "port_enum_linux.h"
 #include "termios2_baud.h"
@@ -51,6 +52,10 @@ constexpr int WriteRoomWaitMs = 500;
 int PortHandle = -1;
 std::thread ReaderThread;
 int ReaderWakeFd = -1;
+// Signalled when the window has taken enough byte messages for a reader
+// that stopped at the limit to read again.
+int ReaderRoomFd = -1;
+detail::ByteFlow Flow;
 std::atomic<bool> ReaderStopRequested{false};
 std::atomic<bool> ReaderRunning{false};
 bool WriteStalled = false;
@@ -67,6 +72,32 @@ bool WaitForStop(int timeoutMs)
     return ReaderStopRequested.load(std::memory_order_acquire);
 }
 
+void SignalRoom()
+{
+    const int room = ReaderRoomFd;
+    if (room < 0)
+        return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t signalled = write(room, &one, sizeof one);
+}
+
+// Holds the reader while the window is a full limit of byte messages
+// behind; false when a stop was asked for meanwhile. The room signal is
+// level-triggered: one that came before the wait began is still seen.
+bool WaitForTakenMessages()
+{
+    while (!Flow.MayResume()) {
+        pollfd watched[2] = {{ReaderWakeFd, POLLIN, 0}, {ReaderRoomFd, POLLIN, 0}};
+        if (poll(watched, 2, -1) < 0 && errno != EINTR)
+            return false;
+        if (ReaderStopRequested.load(std::memory_order_acquire))
+            return false;
+        std::uint64_t signals = 0;
+        [[maybe_unused]] const ssize_t cleared = read(ReaderRoomFd, &signals, sizeof signals);
+    }
+    return !ReaderStopRequested.load(std::memory_order_acquire);
+}
+
 void PostBytes(const std::uint8_t* bytes, std::size_t count)
 {
     ByteMessagePoster poster;
@@ -78,6 +109,9 @@ void PostBytes(const std::uint8_t* bytes, std::size_t count)
     }
     if (poster == nullptr)
         return;
+    // Counted before posting: the window may take a message before the
+    // poster has returned.
+    Flow.Posted(count);
     for (std::size_t i = 0; i < count; ++i)
         poster(context, bytes[i], 1);
 }
@@ -96,6 +130,8 @@ Drain DrainReceiveQueue()
             queued = 0;
         if (queued <= 0 && delivered)
             return Drain::Delivered;
+        if (!Flow.HasRoomFor(ReadBufferSize) && !WaitForTakenMessages())
+            break;
         // With nothing reported queued the read still runs once: it tells
         // an empty queue (EAGAIN) from a line that is down (0 or an error).
         const std::size_t wanted = queued > 0 ? std::min<std::size_t>(queued, ReadBufferSize) : ReadBufferSize;
@@ -155,6 +191,13 @@ void StartComReader()
     ReaderWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (ReaderWakeFd < 0)
         throw PortError(std::system_category().message(errno));
+    ReaderRoomFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (ReaderRoomFd < 0) {
+        const int error = errno;
+        close(ReaderWakeFd);
+        ReaderWakeFd = -1;
+        throw PortError(std::system_category().message(error));
+    }
     ReaderStopRequested.store(false, std::memory_order_release);
     ReaderRunning.store(true, std::memory_order_release);
     try {
@@ -163,6 +206,8 @@ void StartComReader()
         ReaderRunning.store(false, std::memory_order_release);
         close(ReaderWakeFd);
         ReaderWakeFd = -1;
+        close(ReaderRoomFd);
+        ReaderRoomFd = -1;
         throw PortError(error.what());
     }
 }
@@ -177,6 +222,8 @@ void StopComReader()
     ReaderThread.join();
     close(ReaderWakeFd);
     ReaderWakeFd = -1;
+    close(ReaderRoomFd);
+    ReaderRoomFd = -1;
 }
 
 // Exclusive use: an advisory lock, taken before anything about the line is
@@ -237,9 +284,24 @@ bool WaitForRoom(std::chrono::steady_clock::time_point deadline)
 
 void SetByteMessageTarget(ByteMessagePoster poster, void* context)
 {
-    std::lock_guard<std::mutex> lock(TargetMutex);
-    TargetPoster = poster;
-    TargetContext = context;
+    {
+        std::lock_guard<std::mutex> lock(TargetMutex);
+        TargetPoster = poster;
+        TargetContext = context;
+        Flow.ResetCount();
+    }
+    SignalRoom();
+}
+
+void ByteMessageTaken()
+{
+    if (Flow.Taken())
+        SignalRoom();
+}
+
+std::int64_t ByteMessagesInFlight()
+{
+    return Flow.InFlight();
 }
 
 std::vector<std::string> EnumComPorts()

@@ -14,6 +14,8 @@
 
 #include "PortUnit.h"
 
+#include "byte_flow.h"
+
 #include <algorithm>
 #include <atomic>
 #include <deque>
@@ -57,6 +59,10 @@ struct PendingWrite {
 HANDLE PortHandle = INVALID_HANDLE_VALUE;
 HANDLE ReaderThread = nullptr;
 HANDLE ReaderStopEvent = nullptr;
+// Set when the window has taken enough byte messages for a reader that
+// stopped at the limit to read again (auto-reset).
+HANDLE ReaderRoomEvent = nullptr;
+detail::ByteFlow Flow;
 OVERLAPPED ReaderWait{};  // owned by the reader thread
 std::atomic<bool> ReaderStopRequested{false};
 std::atomic<bool> ReaderRunning{false};
@@ -98,6 +104,25 @@ std::string SystemMessage(DWORD code)
     return message.empty() ? "error " + std::to_string(code) : message;
 }
 
+void SignalRoom()
+{
+    if (ReaderRoomEvent != nullptr)
+        SetEvent(ReaderRoomEvent);
+}
+
+// Holds the reader while the window is a full limit of byte messages
+// behind; false when a stop was asked for meanwhile. A room signal given
+// before the wait began is still seen; a stale one costs one more look.
+bool WaitForTakenMessages()
+{
+    while (!Flow.MayResume()) {
+        HANDLE waits[2] = {ReaderStopEvent, ReaderRoomEvent};
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
+            return false;
+    }
+    return !ReaderStopRequested.load(std::memory_order_acquire);
+}
+
 void PostBytes(const BYTE* bytes, DWORD count)
 {
     AcquireSRWLockShared(&TargetLock);
@@ -106,6 +131,9 @@ void PostBytes(const BYTE* bytes, DWORD count)
     ReleaseSRWLockShared(&TargetLock);
     if (poster == nullptr)
         return;
+    // Counted before posting: the window may take a message before the
+    // poster has returned.
+    Flow.Posted(count);
     for (DWORD i = 0; i < count; ++i)
         poster(context, bytes[i], 1);
 }
@@ -140,6 +168,8 @@ void DrainReceiveQueue()
         DWORD errors = 0;
         COMSTAT status{};
         if (!ClearCommError(PortHandle, &errors, &status) || status.cbInQue == 0)
+            return;
+        if (!Flow.HasRoomFor(ReadBufferSize) && !WaitForTakenMessages())
             return;
         const DWORD wanted = std::min<DWORD>(status.cbInQue, ReadBufferSize);
         DWORD got = 0;
@@ -184,6 +214,13 @@ void StartComReader()
     ReaderStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (ReaderStopEvent == nullptr)
         throw PortError(SystemMessage(GetLastError()));
+    ReaderRoomEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (ReaderRoomEvent == nullptr) {
+        const DWORD error = GetLastError();
+        CloseHandle(ReaderStopEvent);
+        ReaderStopEvent = nullptr;
+        throw PortError(SystemMessage(error));
+    }
     ReaderStopRequested.store(false, std::memory_order_release);
     ReaderRunning.store(true, std::memory_order_release);
     ReaderThread = CreateThread(nullptr, 0, ComReaderThread, nullptr, 0, nullptr);
@@ -192,6 +229,8 @@ void StartComReader()
         ReaderRunning.store(false, std::memory_order_release);
         CloseHandle(ReaderStopEvent);
         ReaderStopEvent = nullptr;
+        CloseHandle(ReaderRoomEvent);
+        ReaderRoomEvent = nullptr;
         throw PortError(SystemMessage(error));
     }
 }
@@ -207,6 +246,8 @@ void StopComReader()
     ReaderThread = nullptr;
     CloseHandle(ReaderStopEvent);
     ReaderStopEvent = nullptr;
+    CloseHandle(ReaderRoomEvent);
+    ReaderRoomEvent = nullptr;
 }
 
 void Release(PendingWrite& write)
@@ -249,7 +290,20 @@ void SetByteMessageTarget(ByteMessagePoster poster, void* context)
     AcquireSRWLockExclusive(&TargetLock);
     TargetPoster = poster;
     TargetContext = context;
+    Flow.ResetCount();
     ReleaseSRWLockExclusive(&TargetLock);
+    SignalRoom();
+}
+
+void ByteMessageTaken()
+{
+    if (Flow.Taken())
+        SignalRoom();
+}
+
+std::int64_t ByteMessagesInFlight()
+{
+    return Flow.InFlight();
 }
 
 std::vector<std::string> EnumComPorts()

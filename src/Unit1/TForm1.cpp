@@ -300,6 +300,7 @@ bool TForm1::event(QEvent* e)
 {
     if (e->type() == ByteEvent::eventType()) {
         const auto* byte = static_cast<const ByteEvent*>(e);
+        PortUnit::ByteMessageTaken();
         guarded([this, byte] { Calc(byte->wparam, byte->lparam); });
         return true;
     }

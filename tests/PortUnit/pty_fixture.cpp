@@ -92,11 +92,36 @@ ByteSink::~ByteSink()
 void ByteSink::post(void* context, std::uint32_t wparam, std::intptr_t lparam)
 {
     auto* sink = static_cast<ByteSink*>(context);
+    bool taken = false;
     {
         std::lock_guard<std::mutex> lock(sink->mutex_);
         sink->messages_.emplace_back(wparam, lparam);
+        if (sink->holding_)
+            ++sink->held_;
+        else
+            taken = true;
     }
     sink->arrived_.notify_all();
+    if (taken)
+        PortUnit::ByteMessageTaken();
+}
+
+void ByteSink::hold()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    holding_ = true;
+}
+
+void ByteSink::takeHeld()
+{
+    std::size_t held = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        holding_ = false;
+        held = std::exchange(held_, 0);
+    }
+    for (std::size_t i = 0; i < held; ++i)
+        PortUnit::ByteMessageTaken();
 }
 
 bool ByteSink::waitFor(std::size_t count, std::chrono::milliseconds within)

@@ -49,12 +49,20 @@ public:
     Bytes bytes() const;
     std::size_t count() const;
 
+    // The sink takes every message as it arrives, as a window that keeps up
+    // does. While held, it leaves them untaken, as a window that has stopped;
+    // takeHeld() then takes those and every later one at once.
+    void hold();
+    void takeHeld();
+
 private:
     static void post(void* context, std::uint32_t wparam, std::intptr_t lparam);
 
     mutable std::mutex mutex_;
     std::condition_variable arrived_;
     std::vector<std::pair<std::uint32_t, std::intptr_t>> messages_;
+    bool holding_ = false;
+    std::size_t held_ = 0;
 };
 
 // Open descriptors and threads of this process, from /proc/self.

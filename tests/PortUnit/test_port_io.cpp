@@ -114,6 +114,62 @@ TEST_F(OpenPort, NoMessageAfterCloseReturnsWhileThePeerKeepsSending)
     peer.join();
 }
 
+// A line faster than the window: the window stops taking messages while the
+// peer sends three limits' worth. The reader stops at the limit, costs no
+// processor while it waits, and once the window takes its messages every
+// byte arrives, in order, none lost: the rest waited in the terminal.
+TEST_F(OpenPort, AWindowThatFallsBehindHoldsTheReaderAtTheLimitAndLosesNothing)
+{
+    constexpr std::size_t limit = PortUnit::ByteMessagesInFlightLimit;
+    Bytes sent(3 * limit);
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        sent[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    sink.hold();
+    std::thread peer([&] { pty.send(sent); });
+
+    ASSERT_TRUE(sink.waitFor(limit - 256, 5s));
+    std::this_thread::sleep_for(200ms);
+    const std::size_t atLimit = sink.count();
+    const auto cpuBefore = ProcessCpuTime();
+    const auto wallBefore = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(1s);
+    EXPECT_LE(atLimit, limit);
+    EXPECT_EQ(sink.count(), atLimit) << "the reader kept reading past the limit";
+    EXPECT_EQ(PortUnit::ByteMessagesInFlight(), static_cast<std::int64_t>(atLimit));
+    const auto cpu = ProcessCpuTime() - cpuBefore;
+    EXPECT_LT(cpu * 50, std::chrono::steady_clock::now() - wallBefore)
+        << "waiting at the limit used " << cpu.count() << " us of processor in 1 s";
+
+    sink.takeHeld();
+    ASSERT_TRUE(sink.waitFor(sent.size(), 10s)) << sink.count() << " of " << sent.size();
+    peer.join();
+    EXPECT_TRUE(sink.bytes() == sent);
+    EXPECT_EQ(PortUnit::ByteMessagesInFlight(), 0);
+}
+
+TEST_F(OpenPort, AReaderHeldAtTheLimitStillClosesPromptly)
+{
+    sink.hold();
+    std::atomic<bool> sending{true};
+    std::thread peer([&] {
+        const Bytes chunk(256, 0x5A);
+        while (sending.load()) {
+            if (::write(pty.master(), chunk.data(), chunk.size()) < 0)
+                std::this_thread::sleep_for(1ms);
+        }
+    });
+    ASSERT_TRUE(sink.waitFor(PortUnit::ByteMessagesInFlightLimit - 256, 5s));
+    std::this_thread::sleep_for(100ms);
+
+    const auto closing = std::chrono::steady_clock::now();
+    PortUnit::CloseComPort(true);
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, 200ms);
+    EXPECT_FALSE(PortUnit::IsReaderRunning());
+    sending.store(false);
+    peer.join();
+    sink.takeHeld();
+}
+
 TEST_F(OpenPort, AHungUpLineCostsNoProcessorAndStillClosesPromptly)
 {
     pty.send({0x01, 0x02});

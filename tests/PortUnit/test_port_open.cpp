@@ -193,8 +193,8 @@ TEST(OpenComPort, OpeningAgainWithoutClosingKeepsOnePortAndOneReader)
     ASSERT_EQ(OpenError(first.slavePath()), "");
     ASSERT_EQ(OpenError(second.slavePath()), "");
     EXPECT_EQ(ThreadCount(), threadsBefore + 1);
-    // The port and the reader's wake-up descriptor.
-    EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore + 2);
+    // The port and the reader's two wake-up descriptors (stop, room).
+    EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore + 3);
 
     first.send({0x01});
     second.send({0x02});
@@ -214,7 +214,7 @@ TEST(CloseComPort, ManyChangesOfPortLeaveOneReaderAndNoLeakedDescriptors)
         ASSERT_EQ(OpenError(pty.slavePath()), "") << "cycle " << cycle;
     }
     EXPECT_EQ(ThreadCount(), threadsBefore + 1);
-    EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore + 2);
+    EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore + 3);
     EXPECT_TRUE(PortUnit::IsReaderRunning());
 
     pty.send({0xA5});

@@ -15,10 +15,14 @@
 #include <QTest>
 #include <QWindow>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <utility>
 
+#include "PortUnit.h"
 #include "TForm1.h"
+#include "frame.h"
 #include "telemetry.h"
 #include "ui_TForm1.h"
 #include "window_harness.h"
@@ -226,6 +230,59 @@ TEST_F(WindowTest, OnlyTheOperatorsRequestSwitchesTakeClicks)
     QTest::mouseClick(ui().CheckBox43, Qt::LeftButton);
     ASSERT_TRUE(requests.waitFor(2, 1000));
     EXPECT_EQ(requests.masks().back(), 0x8A);
+}
+
+// The window counting the telemetry frames that reach its decoders and the
+// gaps in their packet numbers.
+class CountingForm : public TForm1 {
+public:
+    int frames = 0;
+    int gaps = 0;
+
+    void dispatchFrame(const protocol::RxBuffer& RxBuf) override
+    {
+        if (RxBuf[0] == protocol::PT_TELEMETRY) {
+            if (frames > 0 && RxBuf[3] != static_cast<std::uint8_t>(last_ + 1))
+                ++gaps;
+            last_ = RxBuf[3];
+            ++frames;
+        }
+        TForm1::dispatchFrame(RxBuf);
+    }
+
+private:
+    std::uint8_t last_ = 0;
+};
+
+// A line faster than the window: while the window is busy the reader stops
+// at the limit of untaken byte messages and the rest of the bytes wait in
+// the terminal; once the window runs again every frame arrives, in order.
+TEST_F(WindowTest, ALineFasterThanTheWindowIsHeldBackAndLosesNoFrame)
+{
+    scratch.writeSettings(settingsText(pty.slavePath()));
+    auto counting = std::make_unique<CountingForm>();
+    ASSERT_TRUE(errors.texts.empty()) << qPrintable(errors.texts.front());
+
+    constexpr int frameCount = 600;  // 33 600 bytes, four limits' worth
+    Bytes line;
+    for (int i = 0; i < frameCount; ++i) {
+        const Bytes frame = telemetryFrame(static_cast<std::uint8_t>(i));
+        line.insert(line.end(), frame.begin(), frame.end());
+    }
+    std::thread radiosonde([&] { pty.send(line); });
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the window is busy elsewhere
+    EXPECT_LE(PortUnit::ByteMessagesInFlight(), PortUnit::ByteMessagesInFlightLimit);
+    EXPECT_GE(PortUnit::ByteMessagesInFlight(), PortUnit::ByteMessagesInFlightLimit - 256)
+        << "the reader should have read up to the limit";
+
+    // The window's own requests are read off as it goes, so that they never
+    // fill the line back.
+    EXPECT_TRUE(pumpUntil([&] { pty.drain(); return counting->frames == frameCount; }, 20000))
+        << counting->frames << " of " << frameCount << " frames";
+    radiosonde.join();
+    EXPECT_EQ(counting->gaps, 0);
+    EXPECT_EQ(PortUnit::ByteMessagesInFlight(), 0);
 }
 
 }  // namespace
