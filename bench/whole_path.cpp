@@ -150,12 +150,14 @@ private:
 // Points the window at another port, as the operator's pick in the selector.
 void openPort(CountingForm& form, const QString& pty)
 {
+    // The counting poster is in place before the reader starts, so that
+    // every message of the new line is counted.
+    PortUnit::SetByteMessageTarget(&countingPoster, static_cast<QObject*>(&form));
     PortSelector* selector = form.ui()->ComboBox3;
     selector->addItem(pty);
     selector->setCurrentIndex(selector->count() - 1);
     form.PortChange(selector->currentIndex());
     form.newLine();
-    PortUnit::SetByteMessageTarget(&countingPoster, static_cast<QObject*>(&form));
 }
 
 int fail(const char* why)

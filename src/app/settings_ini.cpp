@@ -167,7 +167,11 @@ public:
             return;
         }
         const std::size_t last = lines_.size();
-        insertAfter(last - 1, "[" + std::string(section) + "]");
+        // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on
+        // "[" + std::string(section).
+        std::string sectionLine(1, '[');
+        sectionLine.append(section).push_back(']');
+        insertAfter(last - 1, sectionLine);
         insertAfter(last, keyLine);
     }
 
