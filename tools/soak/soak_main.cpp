@@ -105,6 +105,8 @@ int main(int argc, char* argv[])
     std::ofstream("settings.INI") << "[Port1 setting]\nPort=" << north.link().toStdString()
                                   << "\nBaudRate=38400\n[Form setting]\nContinuedMode=1\n";
     soak::SoakWindow form(clock);
+    // A flooded line carries up to some 20 000 telemetry frames a second.
+    form.reserveRecords(options.seconds + 60, options.flood ? 30000 : 100);
     form.show();
     PortSelector* selector = form.ui()->ComboBox3;
     selector->clear();
@@ -135,7 +137,9 @@ int main(int argc, char* argv[])
     QEventLoop loop;
     QTimer sampleTimer;
     QObject::connect(&sampleTimer, &QTimer::timeout, [&] {
-        samples.push_back({now(), ProcFigures::ofSelf().vmRssKb});
+        // The window's memory: the process's, less the records of every
+        // frame the harness keeps for its verdict.
+        samples.push_back({now(), ProcFigures::ofSelf().vmRssKb - static_cast<long>(form.recordBytes() / 1024)});
         for (soak::SimLine* sim : sims) {
             if (sim->ended())
                 loop.quit();
@@ -143,7 +147,8 @@ int main(int argc, char* argv[])
     });
     sampleTimer.start(1000);
     const auto endMs = static_cast<qint64>(options.seconds * 1000);
-    QTimer::singleShot(static_cast<int>(endMs), &loop, &QEventLoop::quit);
+    // Precise: a coarse timer of ten minutes may fire seconds early.
+    QTimer::singleShot(static_cast<int>(endMs), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
     changeTimer.stop();
     sampleTimer.stop();
@@ -161,6 +166,7 @@ int main(int argc, char* argv[])
     run.openFailures = openFailures.size();
     run.samples = samples;
     run.finalOpenFds = last.openFds;
+    run.recordKb = static_cast<long>(form.recordBytes() / 1024);
     run.errorBoxes = errorBoxes;
     const int violations = soak::report(run);
 

@@ -72,9 +72,10 @@ int report(const Record& run)
     for (const Sample& s : run.samples)
         peak = std::max(peak, s.vmRssKb);
     verdict(baseline > 0 && final - baseline < 1024, "resident memory flat",
-            QStringLiteral("%1 kB after %2 s of warm-up, %3 kB at the end (%4%5 kB), peak %6 kB")
+            QStringLiteral("%1 kB after %2 s of warm-up, %3 kB at the end (%4%5 kB), peak %6 kB "
+                           "(less the harness's records, %7 kB at the end)")
                 .arg(baseline).arg(warmUpMs / 1000).arg(final).arg(final >= baseline ? "+" : "")
-                .arg(final - baseline).arg(peak));
+                .arg(final - baseline).arg(peak).arg(run.recordKb));
 
     int fdsLow = 1 << 30, fdsHigh = -1;
     for (const PortChange& c : run.changes) {

@@ -20,7 +20,8 @@ struct Record {
     const SoakWindow* window = nullptr;
     std::vector<PortChange> changes;
     std::size_t openFailures = 0;
-    std::vector<Sample> samples;  // resident memory, once a second
+    std::vector<Sample> samples;  // resident memory less recordKb, once a second
+    long recordKb = 0;            // the harness's own records at the end
     int finalOpenFds = 0;
     std::vector<QString> errorBoxes;
 };

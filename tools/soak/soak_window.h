@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -26,6 +27,21 @@ public:
     std::vector<Decoded> telemetry;
     std::vector<qint64> badFramesAtMs;
     std::uint64_t framesWithoutPosition = 0;  // Z of 0: cannot tell whose
+
+    // Room for the records of a run of `seconds` at up to `framesPerSecond`,
+    // taken at the start so that the records never move: the memory they
+    // take is then just what they hold (the untouched rest is not resident),
+    // and the memory check can take it off the process's.
+    void reserveRecords(double seconds, double framesPerSecond)
+    {
+        const auto frames = static_cast<std::size_t>(seconds * framesPerSecond);
+        telemetry.reserve(frames);
+        badFramesAtMs.reserve(frames / 4);
+    }
+    std::size_t recordBytes() const
+    {
+        return telemetry.size() * sizeof(Decoded) + badFramesAtMs.size() * sizeof(qint64);
+    }
 
     void dispatchFrame(const protocol::RxBuffer& RxBuf) override
     {
