@@ -5,22 +5,24 @@
 namespace soak {
 namespace {
 
-// Items strictly between the two times; items are in the order of their
-// times, as recorded. A search, not a walk: a flooded line has hundreds of
-// thousands of gaps and as many bad frames.
-template <typename T, typename Time>
-std::size_t countBetween(const std::vector<T>& items, qint64 fromMs, qint64 toMs, Time timeOf)
+// Items placed from `from` up to but not including `to`: a bad frame
+// between two good ones, or a port change made after the first and before
+// the second. Items are in the order of their places, as recorded; a search,
+// not a walk, as a flooded line has hundreds of thousands of gaps and as
+// many bad frames.
+template <typename T, typename Place>
+std::size_t countBetween(const std::vector<T>& items, std::uint64_t from, std::uint64_t to, Place placeOf)
 {
     const auto first = std::partition_point(items.begin(), items.end(),
-                                            [&](const T& item) { return timeOf(item) <= fromMs; });
-    const auto end = std::partition_point(first, items.end(), [&](const T& item) { return timeOf(item) < toMs; });
+                                            [&](const T& item) { return placeOf(item) < from; });
+    const auto end = std::partition_point(first, items.end(), [&](const T& item) { return placeOf(item) < to; });
     return static_cast<std::size_t>(end - first);
 }
 
 }  // namespace
 
 LossReport lossesOf(const SimLine& sim, const std::vector<Decoded>& telemetry,
-                    const std::vector<qint64>& badFramesAtMs, const std::vector<PortChange>& changes)
+                    const std::vector<std::uint64_t>& badFramePlaces, const std::vector<PortChange>& changes)
 {
     LossReport report;
     const Decoded* previous = nullptr;
@@ -39,8 +41,10 @@ LossReport lossesOf(const SimLine& sim, const std::vector<Decoded>& telemetry,
             } else if (missing > 0) {
                 report.lost += missing;
                 const qint64 from = previous->atMs, to = frame.atMs;
-                const auto changed = countBetween(changes, from, to, [](const PortChange& c) { return c.atMs; });
-                const auto red = countBetween(badFramesAtMs, from, to, [](qint64 t) { return t; });
+                const auto changed = countBetween(changes, previous->place, frame.place,
+                                                  [](const PortChange& c) { return c.afterFrames; });
+                const auto red = countBetween(badFramePlaces, previous->place, frame.place,
+                                              [](std::uint64_t place) { return place; });
                 if (changed > 0)
                     report.lostToPortChange += missing;
                 else if (red >= missing)

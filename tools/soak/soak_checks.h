@@ -13,6 +13,7 @@ namespace soak {
 
 struct PortChange {
     qint64 atMs;
+    std::uint64_t afterFrames;  // frames the window had completed by then
     const SimLine* to;
     bool opened;       // false: the open failed
     int openFds;       // descriptors right after it
@@ -36,7 +37,7 @@ struct LossReport {
 };
 
 LossReport lossesOf(const SimLine& sim, const std::vector<Decoded>& telemetry,
-                    const std::vector<qint64>& badFramesAtMs, const std::vector<PortChange>& changes);
+                    const std::vector<std::uint64_t>& badFramePlaces, const std::vector<PortChange>& changes);
 
 // Longest time without any telemetry frame decoded, from the first frame on.
 qint64 longestQuietMs(const std::vector<Decoded>& telemetry, qint64 endMs);

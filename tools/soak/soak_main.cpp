@@ -129,7 +129,7 @@ int main(int argc, char* argv[])
             opened = false;
             openFailures.push_back(QString::fromUtf8(error.what()));
         }
-        changes.push_back({now(), sims[index], opened, ProcFigures::ofSelf().openFds});
+        changes.push_back({now(), form.framesCompleted, sims[index], opened, ProcFigures::ofSelf().openFds});
     });
     changeTimer.start(static_cast<int>(options.changeEvery * 1000));
 

@@ -1,6 +1,8 @@
 // The program's window, unchanged, with a record of what reached its
-// decoders: every good telemetry frame (its radiosonde, packet number and
-// time) and every frame that failed its CRC.
+// decoders: every good telemetry frame (its radiosonde, packet number, time
+// and place among all frames) and the place of every frame that failed its
+// CRC. Places, not times, order them: under a flood many frames share a
+// millisecond.
 #pragma once
 
 #include <QElapsedTimer>
@@ -18,6 +20,7 @@ struct Decoded {
     qint64 atMs;
     bool northern;     // which radiosonde: the sign of its Z coordinate
     std::uint8_t number;
+    std::uint64_t place = 0;  // frames completed, good or bad, up to this one
 };
 
 class SoakWindow : public TForm1 {
@@ -25,7 +28,8 @@ public:
     explicit SoakWindow(const QElapsedTimer& clock) : clock_(clock) {}
 
     std::vector<Decoded> telemetry;
-    std::vector<qint64> badFramesAtMs;
+    std::vector<std::uint64_t> badFramePlaces;
+    std::uint64_t framesCompleted = 0;
     std::uint64_t framesWithoutPosition = 0;  // Z of 0: cannot tell whose
 
     // Room for the records of a run of `seconds` at up to `framesPerSecond`,
@@ -36,11 +40,11 @@ public:
     {
         const auto frames = static_cast<std::size_t>(seconds * framesPerSecond);
         telemetry.reserve(frames);
-        badFramesAtMs.reserve(frames / 4);
+        badFramePlaces.reserve(frames / 4);
     }
     std::size_t recordBytes() const
     {
-        return telemetry.size() * sizeof(Decoded) + badFramesAtMs.size() * sizeof(qint64);
+        return telemetry.size() * sizeof(Decoded) + badFramePlaces.size() * sizeof(std::uint64_t);
     }
 
     void dispatchFrame(const protocol::RxBuffer& RxBuf) override
@@ -52,15 +56,17 @@ public:
             if (z == 0)
                 ++framesWithoutPosition;
             else
-                telemetry.push_back({clock_.elapsed(), z > 0, RxBuf[3]});
+                telemetry.push_back({clock_.elapsed(), z > 0, RxBuf[3], framesCompleted});
         }
         TForm1::dispatchFrame(RxBuf);
     }
 
     void setPacketNumberColour(bool crcGood) override
     {
+        // Called for every completed frame, before a good one is decoded.
+        ++framesCompleted;
         if (!crcGood)
-            badFramesAtMs.push_back(clock_.elapsed());
+            badFramePlaces.push_back(framesCompleted);
         TForm1::setPacketNumberColour(crcGood);
     }
 

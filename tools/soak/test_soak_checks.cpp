@@ -15,11 +15,12 @@ soak::SimLine quietSim()
     return soak::SimLine("north", {}, {}, 55.0, {.silenceFor = 4, .silenceEvery = 37}, false, 1);
 }
 
+// A frame's place among all frames is its time here, unless given.
 struct Case {
     const char* name;
     std::vector<Decoded> telemetry;
-    std::vector<qint64> badFramesAtMs;
-    std::vector<qint64> portChangesAtMs;
+    std::vector<std::uint64_t> badFramePlaces;
+    std::vector<std::uint64_t> portChangesAfter;
     std::uint64_t lost, badCrc, portChange, lineFault, unexplained, repeated;
 };
 
@@ -31,7 +32,14 @@ TEST(SoakLosses, EachGapIsPutDownToWhatExplainsIt)
         {"one lost, one bad CRC between", {{1000, true, 10}, {3000, true, 12}}, {2000}, {}, 1, 1, 0, 0, 0, 0},
         {"two lost, one bad CRC between", {{1000, true, 10}, {4000, true, 13}}, {2000}, {}, 2, 0, 0, 0, 2, 0},
         {"bad CRC outside the gap", {{1000, true, 10}, {3000, true, 12}}, {500}, {}, 1, 0, 0, 0, 1, 0},
-        {"bad CRCs at the gap's ends only", {{1000, true, 10}, {3000, true, 12}}, {1000, 3000}, {}, 1, 0, 0, 0, 1, 0},
+        {"a port change right after the first frame of a gap", {{1000, true, 10}, {3000, true, 12}}, {}, {1000},
+         1, 0, 1, 0, 0, 0},
+        {"a port change right after the second", {{1000, true, 10}, {3000, true, 12}}, {}, {3000},
+         1, 0, 0, 0, 1, 0},
+        {"bad CRC in the same millisecond, between by place",
+         {{1000, true, 10, 7}, {1000, true, 12, 9}}, {8}, {}, 1, 1, 0, 0, 0, 0},
+        {"bad CRC in the same millisecond, after by place",
+         {{1000, true, 10, 7}, {1000, true, 12, 9}}, {10}, {}, 1, 0, 0, 0, 1, 0},
         {"three lost among many bad CRCs",
          {{1000, true, 10}, {5000, true, 14}}, {200, 900, 1500, 2500, 4900, 5000, 6000}, {}, 3, 3, 0, 0, 0, 0},
         {"lost across a port change", {{1000, true, 10}, {9000, true, 15}}, {}, {5000}, 4, 0, 4, 0, 0, 0},
@@ -45,9 +53,14 @@ TEST(SoakLosses, EachGapIsPutDownToWhatExplainsIt)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<soak::PortChange> changes;
-        for (qint64 at : c.portChangesAtMs)
-            changes.push_back({at, &sim, true, 0});
-        const soak::LossReport r = soak::lossesOf(sim, c.telemetry, c.badFramesAtMs, changes);
+        for (std::uint64_t after : c.portChangesAfter)
+            changes.push_back({static_cast<qint64>(after), after, &sim, true, 0});
+        std::vector<Decoded> telemetry = c.telemetry;
+        for (Decoded& frame : telemetry) {
+            if (frame.place == 0)
+                frame.place = static_cast<std::uint64_t>(frame.atMs);
+        }
+        const soak::LossReport r = soak::lossesOf(sim, telemetry, c.badFramePlaces, changes);
         EXPECT_EQ(r.lost, c.lost);
         EXPECT_EQ(r.lostToBadCrc, c.badCrc);
         EXPECT_EQ(r.lostToPortChange, c.portChange);
