@@ -22,5 +22,11 @@ else
 fi
 cmake --build "$build" --target kalvi7-soak kalvi7-sim
 
+# One soak at a time: a simulator that hangs up gets a new pseudo-terminal
+# and moves its link, and until it has, the old link may name a terminal
+# that another soak's simulator has just been given.
+exec 9>"${TMPDIR:-/tmp}/kalvi7-soak.lock"
+flock -n 9 || { echo "soak: another soak is running on this machine" >&2; exit 2; }
+
 echo "soak: $minutes minutes on $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(date -u '+%Y-%m-%d %H:%M UTC')"
 QT_QPA_PLATFORM=offscreen "$build/kalvi7-soak" --minutes "$minutes" "$@"

@@ -5,11 +5,11 @@
 namespace soak {
 namespace {
 
-// Items placed from `from` up to but not including `to`: a bad frame
-// between two good ones, or a port change made after the first and before
-// the second. Items are in the order of their places, as recorded; a search,
-// not a walk, as a flooded line has hundreds of thousands of gaps and as
-// many bad frames.
+// Items placed in the byte stream from `from` up to but not including `to`,
+// both ends of good frames: a bad frame between the two, or the end of a
+// line that the first frame came on and the second did not. Items are in
+// stream order, as recorded; a search, not a walk, as a flooded line has
+// hundreds of thousands of gaps and as many bad frames.
 template <typename T, typename Place>
 std::size_t countBetween(const std::vector<T>& items, std::uint64_t from, std::uint64_t to, Place placeOf)
 {
@@ -22,7 +22,7 @@ std::size_t countBetween(const std::vector<T>& items, std::uint64_t from, std::u
 }  // namespace
 
 LossReport lossesOf(const SimLine& sim, const std::vector<Decoded>& telemetry,
-                    const std::vector<std::uint64_t>& badFramePlaces, const std::vector<PortChange>& changes)
+                    const std::vector<std::uint64_t>& badFrameEnds, const std::vector<PortChange>& changes)
 {
     LossReport report;
     const Decoded* previous = nullptr;
@@ -41,10 +41,10 @@ LossReport lossesOf(const SimLine& sim, const std::vector<Decoded>& telemetry,
             } else if (missing > 0) {
                 report.lost += missing;
                 const qint64 from = previous->atMs, to = frame.atMs;
-                const auto changed = countBetween(changes, previous->place, frame.place,
-                                                  [](const PortChange& c) { return c.afterFrames; });
-                const auto red = countBetween(badFramePlaces, previous->place, frame.place,
-                                              [](std::uint64_t place) { return place; });
+                const auto changed = countBetween(changes, previous->endByte, frame.endByte,
+                                                  [](const PortChange& c) { return c.oldLineEnds; });
+                const auto red = countBetween(badFrameEnds, previous->endByte, frame.endByte,
+                                              [](std::uint64_t end) { return end; });
                 if (changed > 0)
                     report.lostToPortChange += missing;
                 else if (red >= missing)

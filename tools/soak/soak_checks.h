@@ -13,7 +13,7 @@ namespace soak {
 
 struct PortChange {
     qint64 atMs;
-    std::uint64_t afterFrames;  // frames the window had completed by then
+    std::uint64_t oldLineEnds;  // byte messages of the lines before it, in all
     const SimLine* to;
     bool opened;       // false: the open failed
     int openFds;       // descriptors right after it
@@ -37,7 +37,7 @@ struct LossReport {
 };
 
 LossReport lossesOf(const SimLine& sim, const std::vector<Decoded>& telemetry,
-                    const std::vector<std::uint64_t>& badFramePlaces, const std::vector<PortChange>& changes);
+                    const std::vector<std::uint64_t>& badFrameEnds, const std::vector<PortChange>& changes);
 
 // Longest time without any telemetry frame decoded, from the first frame on.
 qint64 longestQuietMs(const std::vector<Decoded>& telemetry, qint64 endMs);

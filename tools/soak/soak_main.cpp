@@ -18,6 +18,7 @@
 #include <random>
 
 #include "PortSelector.h"
+#include "PortUnit.h"
 #include "error_box.h"
 #include "proc_figures.h"
 #include "soak_report.h"
@@ -122,6 +123,12 @@ int main(int argc, char* argv[])
         // Either line, so that the same one is sometimes picked again.
         const int index = static_cast<int>(rng() % 2);
         selector->setCurrentIndex(index);
+        // The old line is closed first, so that where its bytes end in the
+        // stream the window takes is known exactly: those taken and those
+        // still queued. PortChange's own close then finds nothing open.
+        PortUnit::CloseComPort(true);
+        const std::uint64_t oldLineEnds =
+            form.bytesTaken + static_cast<std::uint64_t>(PortUnit::ByteMessagesInFlight());
         bool opened = true;
         try {
             form.PortChange(index);
@@ -129,7 +136,7 @@ int main(int argc, char* argv[])
             opened = false;
             openFailures.push_back(QString::fromUtf8(error.what()));
         }
-        changes.push_back({now(), form.framesCompleted, sims[index], opened, ProcFigures::ofSelf().openFds});
+        changes.push_back({now(), oldLineEnds, sims[index], opened, ProcFigures::ofSelf().openFds});
     });
     changeTimer.start(static_cast<int>(options.changeEvery * 1000));
 

@@ -28,7 +28,7 @@ int report(const Record& run)
             QStringLiteral("%1 s").arg(run.ranMs / 1000));
 
     for (const SimLine* sim : run.sims) {
-        const LossReport r = lossesOf(*sim, run.window->telemetry, run.window->badFramePlaces, run.changes);
+        const LossReport r = lossesOf(*sim, run.window->telemetry, run.window->badFrameEnds, run.changes);
         verdict(r.unexplained == 0 && r.repeated == 0 && r.decoded > 0,
                 qPrintable(QStringLiteral("telemetry of %1 complete").arg(sim->name())),
                 QStringLiteral("%1 decoded; %2 lost: %3 to bad CRCs, %4 to port changes, %5 to "
@@ -40,7 +40,7 @@ int report(const Record& run)
             std::printf("     %s\n", qPrintable(line));
     }
     std::printf("     %zu frames failed their CRC; %llu telemetry frames without a position\n",
-                run.window->badFramePlaces.size(),
+                run.window->badFrameEnds.size(),
                 static_cast<unsigned long long>(run.window->framesWithoutPosition));
 
     // Quiet spells: a port change onto a line in a silence or a hang-up,

@@ -1,8 +1,9 @@
 // The program's window, unchanged, with a record of what reached its
 // decoders: every good telemetry frame (its radiosonde, packet number, time
-// and place among all frames) and the place of every frame that failed its
-// CRC. Places, not times, order them: under a flood many frames share a
-// millisecond.
+// and the byte message that completed it) and the byte message that
+// completed each frame that failed its CRC. The count of byte messages
+// taken, not the time, orders them: under a flood many frames share a
+// millisecond, and it also places a port change exactly in the stream.
 #pragma once
 
 #include <QElapsedTimer>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "TForm1.h"
+#include "byte_event.h"
 #include "frame.h"
 
 namespace soak {
@@ -20,7 +22,7 @@ struct Decoded {
     qint64 atMs;
     bool northern;     // which radiosonde: the sign of its Z coordinate
     std::uint8_t number;
-    std::uint64_t place = 0;  // frames completed, good or bad, up to this one
+    std::uint64_t endByte = 0;  // byte messages taken, this frame's last included
 };
 
 class SoakWindow : public TForm1 {
@@ -28,8 +30,8 @@ public:
     explicit SoakWindow(const QElapsedTimer& clock) : clock_(clock) {}
 
     std::vector<Decoded> telemetry;
-    std::vector<std::uint64_t> badFramePlaces;
-    std::uint64_t framesCompleted = 0;
+    std::vector<std::uint64_t> badFrameEnds;
+    std::uint64_t bytesTaken = 0;
     std::uint64_t framesWithoutPosition = 0;  // Z of 0: cannot tell whose
 
     // Room for the records of a run of `seconds` at up to `framesPerSecond`,
@@ -40,11 +42,11 @@ public:
     {
         const auto frames = static_cast<std::size_t>(seconds * framesPerSecond);
         telemetry.reserve(frames);
-        badFramePlaces.reserve(frames / 4);
+        badFrameEnds.reserve(frames / 4);
     }
     std::size_t recordBytes() const
     {
-        return telemetry.size() * sizeof(Decoded) + badFramePlaces.size() * sizeof(std::uint64_t);
+        return telemetry.size() * sizeof(Decoded) + badFrameEnds.size() * sizeof(std::uint64_t);
     }
 
     void dispatchFrame(const protocol::RxBuffer& RxBuf) override
@@ -56,18 +58,24 @@ public:
             if (z == 0)
                 ++framesWithoutPosition;
             else
-                telemetry.push_back({clock_.elapsed(), z > 0, RxBuf[3], framesCompleted});
+                telemetry.push_back({clock_.elapsed(), z > 0, RxBuf[3], bytesTaken});
         }
         TForm1::dispatchFrame(RxBuf);
     }
 
     void setPacketNumberColour(bool crcGood) override
     {
-        // Called for every completed frame, before a good one is decoded.
-        ++framesCompleted;
         if (!crcGood)
-            badFramePlaces.push_back(framesCompleted);
+            badFrameEnds.push_back(bytesTaken);
         TForm1::setPacketNumberColour(crcGood);
+    }
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == ByteEvent::eventType())
+            ++bytesTaken;
+        return TForm1::event(e);
     }
 
 private:

@@ -15,12 +15,12 @@ soak::SimLine quietSim()
     return soak::SimLine("north", {}, {}, 55.0, {.silenceFor = 4, .silenceEvery = 37}, false, 1);
 }
 
-// A frame's place among all frames is its time here, unless given.
+// The byte that ends a frame is its time here, unless given.
 struct Case {
     const char* name;
     std::vector<Decoded> telemetry;
-    std::vector<std::uint64_t> badFramePlaces;
-    std::vector<std::uint64_t> portChangesAfter;
+    std::vector<std::uint64_t> badFrameEnds;
+    std::vector<std::uint64_t> oldLinesEnd;
     std::uint64_t lost, badCrc, portChange, lineFault, unexplained, repeated;
 };
 
@@ -32,13 +32,13 @@ TEST(SoakLosses, EachGapIsPutDownToWhatExplainsIt)
         {"one lost, one bad CRC between", {{1000, true, 10}, {3000, true, 12}}, {2000}, {}, 1, 1, 0, 0, 0, 0},
         {"two lost, one bad CRC between", {{1000, true, 10}, {4000, true, 13}}, {2000}, {}, 2, 0, 0, 0, 2, 0},
         {"bad CRC outside the gap", {{1000, true, 10}, {3000, true, 12}}, {500}, {}, 1, 0, 0, 0, 1, 0},
-        {"a port change right after the first frame of a gap", {{1000, true, 10}, {3000, true, 12}}, {}, {1000},
+        {"the old line ends with the first frame of a gap", {{1000, true, 10}, {3000, true, 12}}, {}, {1000},
          1, 0, 1, 0, 0, 0},
-        {"a port change right after the second", {{1000, true, 10}, {3000, true, 12}}, {}, {3000},
+        {"the old line ends with the second", {{1000, true, 10}, {3000, true, 12}}, {}, {3000},
          1, 0, 0, 0, 1, 0},
-        {"bad CRC in the same millisecond, between by place",
+        {"bad CRC in the same millisecond, between in the stream",
          {{1000, true, 10, 7}, {1000, true, 12, 9}}, {8}, {}, 1, 1, 0, 0, 0, 0},
-        {"bad CRC in the same millisecond, after by place",
+        {"bad CRC in the same millisecond, after in the stream",
          {{1000, true, 10, 7}, {1000, true, 12, 9}}, {10}, {}, 1, 0, 0, 0, 1, 0},
         {"three lost among many bad CRCs",
          {{1000, true, 10}, {5000, true, 14}}, {200, 900, 1500, 2500, 4900, 5000, 6000}, {}, 3, 3, 0, 0, 0, 0},
@@ -53,14 +53,14 @@ TEST(SoakLosses, EachGapIsPutDownToWhatExplainsIt)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<soak::PortChange> changes;
-        for (std::uint64_t after : c.portChangesAfter)
-            changes.push_back({static_cast<qint64>(after), after, &sim, true, 0});
+        for (std::uint64_t end : c.oldLinesEnd)
+            changes.push_back({static_cast<qint64>(end), end, &sim, true, 0});
         std::vector<Decoded> telemetry = c.telemetry;
         for (Decoded& frame : telemetry) {
-            if (frame.place == 0)
-                frame.place = static_cast<std::uint64_t>(frame.atMs);
+            if (frame.endByte == 0)
+                frame.endByte = static_cast<std::uint64_t>(frame.atMs);
         }
-        const soak::LossReport r = soak::lossesOf(sim, telemetry, c.badFramePlaces, changes);
+        const soak::LossReport r = soak::lossesOf(sim, telemetry, c.badFrameEnds, changes);
         EXPECT_EQ(r.lost, c.lost);
         EXPECT_EQ(r.lostToBadCrc, c.badCrc);
         EXPECT_EQ(r.lostToPortChange, c.portChange);
