@@ -29,4 +29,4 @@ exec 9>"${TMPDIR:-/tmp}/kalvi7-soak.lock"
 flock -n 9 || { echo "soak: another soak is running on this machine" >&2; exit 2; }
 
 echo "soak: $minutes minutes on $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(date -u '+%Y-%m-%d %H:%M UTC')"
-QT_QPA_PLATFORM=offscreen "$build/kalvi7-soak" --minutes "$minutes" "$@"
+QT_QPA_PLATFORM=offscreen "$build/kalvi7-soak" --minutes "$minutes" "$@" 9>&-
