@@ -42,6 +42,17 @@ constexpr std::size_t ReadBufferSize = 256;
 constexpr int FirstRetryPauseMs = 100;
 constexpr int LongestRetryPauseMs = 1000;
 
+// After a small delivery the reader lets the line's next bytes gather this
+// long before it reads again. A serial port hands its bytes over a few at a
+// time (a UART every few milliseconds); woken for each, reader and window
+// spend more on waking than on the bytes, some 3 % of a core with a line
+// full of telemetry at 38 400 baud, against 1.5 to 1.8 % when the bytes
+// come in 20 ms batches. 20 ms is a fraction of a frame's own time on the
+// wire to an operator, and far less than the terminal's buffer holds at
+// any usable rate. Large deliveries (the reader is behind) are followed at
+// once.
+constexpr int GatherMs = 20;
+
 // How long one byte may wait for room in the kernel's output buffer. Enough
 // for the buffer to drain at any usable rate; a device that holds the line
 // (flow control never released) costs the window this much once, after
@@ -116,20 +127,23 @@ void PostBytes(const std::uint8_t* bytes, std::size_t count)
         poster(context, bytes[i], 1);
 }
 
-enum class Drain { Delivered, NothingQueued, LineDown };
+enum class Drain { DeliveredLittle, DeliveredMuch, NothingQueued, LineDown };
 
 // Reads what the port has queued, at most ReadBufferSize bytes at a time,
 // and posts every byte, until the queue is empty.
 Drain DrainReceiveQueue()
 {
     std::uint8_t buffer[ReadBufferSize];
-    bool delivered = false;
+    std::size_t delivered = 0;
+    const auto deliveredResult = [&delivered] {
+        return delivered < ReadBufferSize ? Drain::DeliveredLittle : Drain::DeliveredMuch;
+    };
     while (!ReaderStopRequested.load(std::memory_order_acquire)) {
         int queued = 0;
         if (ioctl(PortHandle, FIONREAD, &queued) != 0)
             queued = 0;
-        if (queued <= 0 && delivered)
-            return Drain::Delivered;
+        if (queued <= 0 && delivered > 0)
+            return deliveredResult();
         if (!Flow.HasRoomFor(ReadBufferSize) && !WaitForTakenMessages())
             break;
         // With nothing reported queued the read still runs once: it tells
@@ -138,16 +152,16 @@ Drain DrainReceiveQueue()
         const ssize_t got = read(PortHandle, buffer, wanted);
         if (got > 0) {
             PostBytes(buffer, static_cast<std::size_t>(got));
-            delivered = true;
+            delivered += static_cast<std::size_t>(got);
             continue;
         }
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return delivered ? Drain::Delivered : Drain::NothingQueued;
-        return delivered ? Drain::Delivered : Drain::LineDown;
+            return delivered > 0 ? deliveredResult() : Drain::NothingQueued;
+        return delivered > 0 ? deliveredResult() : Drain::LineDown;
     }
-    return delivered ? Drain::Delivered : Drain::NothingQueued;
+    return delivered > 0 ? deliveredResult() : Drain::NothingQueued;
 }
 
 // Blocks in poll() while the line is idle; ends only when CloseComPort asks.
@@ -165,7 +179,12 @@ void ComReaderThread()
         bool lineDown = ready < 0 || (watched[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
         if (ready > 0 && (watched[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             switch (DrainReceiveQueue()) {
-            case Drain::Delivered:
+            case Drain::DeliveredLittle:
+                retryPauseMs = FirstRetryPauseMs;
+                // A stop asked for meanwhile ends the wait and the loop.
+                WaitForStop(GatherMs);
+                continue;
+            case Drain::DeliveredMuch:
                 retryPauseMs = FirstRetryPauseMs;
                 continue;
             case Drain::NothingQueued:

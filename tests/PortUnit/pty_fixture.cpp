@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -170,6 +171,23 @@ std::size_t OpenDescriptorCount()
 std::size_t ThreadCount()
 {
     return EntriesIn("/proc/self/task");
+}
+
+std::uint64_t OtherThreadsWakeUps()
+{
+    const std::string self = std::to_string(gettid());
+    std::uint64_t total = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        if (task.path().filename() == self)
+            continue;
+        std::ifstream status(task.path() / "status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                total += std::stoull(line.substr(line.find(':') + 1));
+        }
+    }
+    return total;
 }
 
 std::chrono::microseconds ProcessCpuTime()

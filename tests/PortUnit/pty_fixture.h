@@ -69,6 +69,10 @@ private:
 std::size_t OpenDescriptorCount();
 std::size_t ThreadCount();
 
+// Times the threads other than the calling one have been woken after a
+// wait (their voluntary context switches), from /proc/self/task.
+std::uint64_t OtherThreadsWakeUps();
+
 // Processor time this process has used so far.
 std::chrono::microseconds ProcessCpuTime();
 

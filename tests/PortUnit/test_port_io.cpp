@@ -170,6 +170,31 @@ TEST_F(OpenPort, AReaderHeldAtTheLimitStillClosesPromptly)
     sink.takeHeld();
 }
 
+// A line that brings a few bytes every 5 ms, as a UART does: the reader
+// lets them gather instead of waking for each delivery, and still hands
+// every byte over within a few tens of milliseconds.
+TEST_F(OpenPort, TrickledBytesAreGatheredNotWokenForOneByOne)
+{
+    const auto wakeUpsBefore = OtherThreadsWakeUps();
+    Bytes sent;
+    const auto start = std::chrono::steady_clock::now();
+    for (int slice = 0; slice < 200; ++slice) {  // one second
+        const Bytes bytes(19, static_cast<std::uint8_t>(slice));
+        pty.send(bytes);
+        sent.insert(sent.end(), bytes.begin(), bytes.end());
+        std::this_thread::sleep_until(start + (slice + 1) * 5ms);
+    }
+    const auto lastSent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(sink.waitFor(sent.size(), 2s));
+    const auto lastArrived = std::chrono::steady_clock::now();
+    const auto wakeUps = OtherThreadsWakeUps() - wakeUpsBefore;
+
+    EXPECT_TRUE(sink.bytes() == sent);
+    EXPECT_LT(lastArrived - lastSent, 100ms);
+    // Without gathering some 200 to 300; with it about one a 20 ms batch.
+    EXPECT_LT(wakeUps, 130u) << "the reader woke for nearly every delivery";
+}
+
 TEST_F(OpenPort, AHungUpLineCostsNoProcessorAndStillClosesPromptly)
 {
     pty.send({0x01, 0x02});
