@@ -5,7 +5,11 @@
 // Input: a byte stream. 0xFF starts an escape so the other message fields
 // can vary too: FF FF is the byte 0xFF as usual; FF l w0 w1 is a message
 // with lparam (int8)l and wparam w0 | w1 << 8, so lparam 1 with high wparam
-// bits, and lparam values the receiver must ignore, both occur.
+// bits, and lparam values the receiver must ignore, both occur. FF FE t n
+// and n - 2 further bytes (zeros where the input ends first) is a whole
+// frame with that body, its sync word and a correct CRC: random bytes
+// would almost never pass the CRC, and this way the decoders and the
+// geodetic conversion meet arbitrary contents (lparam -2 is left out).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,7 +17,10 @@
 #include <string>
 
 #include "fake_form.h"
+#include "host_frames.h"
 #include "receiver.h"
+
+#include <vector>
 
 namespace {
 
@@ -92,6 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else if (i + 1 < size && data[i + 1] == 0xFF) {
             deliver(form, rx, 0xFF, 1);
             i += 2;
+        } else if (i + 3 < size && data[i + 1] == 0xFE) {
+            std::vector<std::uint8_t> body{data[i + 2], data[i + 3]};
+            i += 4;
+            while (body.size() < body[1]) body.push_back(i < size ? data[i++] : 0);
+            for (std::uint8_t byte : protocol::wrapBody(body)) deliver(form, rx, byte, 1);
         } else if (i + 3 < size) {
             const auto lparam = static_cast<std::int8_t>(data[i + 1]);
             deliver(form, rx, data[i + 2] | (std::uint32_t{data[i + 3]} << 8), lparam);
