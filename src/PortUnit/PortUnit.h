@@ -29,11 +29,12 @@ void SetByteMessageTarget(ByteMessagePoster poster, void* context);
 
 // The target calls this once for every byte message it takes off its queue,
 // on the thread that opens and closes the port (or inside the poster, on
-// the reader's own thread, when a message is taken as it is posted). While ByteMessagesInFlightLimit posted messages are
-// untaken the reader stops reading, leaving further bytes in the system's
-// receive queue, and reads again once half of them have been taken; so a
-// line faster than the window costs bounded memory instead of a queue that
-// grows as long as the line keeps sending.
+// the reader's own thread, when a message is taken as it is posted). While
+// ByteMessagesInFlightLimit posted messages are untaken the reader stops
+// reading, leaving further bytes in the system's receive queue, and reads
+// again once half of them have been taken; so a line faster than the window
+// costs bounded memory instead of a queue that grows as long as the line
+// keeps sending.
 void ByteMessageTaken();
 constexpr std::int64_t ByteMessagesInFlightLimit = 8192;
 // Posted and not yet taken, for tests and measurements.

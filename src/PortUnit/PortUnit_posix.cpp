@@ -1,5 +1,6 @@
 // The serial port driver on Linux: termios for the line, poll() for the
-// reader, an eventfd to wake the reader when the port is closed.
+// reader, an eventfd to wake the reader when the port is closed and another
+// to wake it when the window has caught up.
 #include "PortUnit.h"
 
 #include "byte_flow.h"

@@ -5,8 +5,9 @@
 // receive queue, where the line's own pace (or, on a pseudo-terminal, the
 // writer being held) keeps them.
 //
-// Posted and ResetCount run on the reader's side of the hand-over, Taken on
-// the window's; the count is one atomic, so no lock is taken per byte.
+// Posted runs on the reader thread; Taken and ResetCount where the messages
+// are taken and the target is set. The count is one atomic, so no lock is
+// taken per byte.
 #pragma once
 
 #include "PortUnit.h"
