@@ -5,9 +5,10 @@
 # What building and running the window needs.
 KALVI7_RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev
                      libgl-dev fonts-liberation2)
-# What the tests add: GoogleTest, the clang fuzzers and sanitizer runtime,
+# What the tests add: GoogleTest, the clang fuzzers and sanitizer runtime
+# (`clang` gives the unversioned clang/clang++ names; clang-14 alone does not),
 # the Windows cross compiler that checks the Win32 driver compiles.
-KALVI7_TEST_PACKAGES=(libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev
+KALVI7_TEST_PACKAGES=(libgtest-dev libgmock-dev clang clang-14 libclang-rt-14-dev
                       g++-mingw-w64-x86-64 libbenchmark-dev)
 
 kalvi7_ensure_packages() {
