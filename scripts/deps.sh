@@ -9,7 +9,13 @@ KALVI7_RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev
 # (`clang` gives the unversioned clang/clang++ names; clang-14 alone does not),
 # the Windows cross compiler that checks the Win32 driver compiles.
 KALVI7_TEST_PACKAGES=(libgtest-dev libgmock-dev clang clang-14 libclang-rt-14-dev
-                      g++-mingw-w64-x86-64 libbenchmark-dev)
+                      g++-mingw-w64-x86-64 libbenchmark-dev
+                      proj-bin locales
+                      lintian desktop-file-utils appstream groff-base dpkg-dev file)
+# proj-bin: PROJ's cct, the independent reference the geodetic conversion is
+#   compared with; locales: the locale sources the window is tested under;
+# lintian, desktop-file-utils, appstream, groff-base, dpkg-dev, file: the
+#   package, its desktop entry, metainfo and manual pages are checked.
 
 kalvi7_ensure_packages() {
     local missing=()
