@@ -54,7 +54,7 @@ struct Geodetic {
 };
 
 struct Longitude {
-    real L = 0;             // radians
+    real L = 0;  // radians
     real sinL = 0, cosL = 1;
 };
 
