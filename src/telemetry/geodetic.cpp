@@ -31,9 +31,9 @@ constexpr real f = 1 / 298.25784L;
 constexpr real e2 = 2 * f - f * f;  // first eccentricity squared
 
 // The latitude iteration stops once a pass moves the correction by less
-// than 0.0001 arc-second (about 3 mm on the ground). B is the b of that
-// last pass, so it is within about that much of the exact geodetic
-// latitude, some thirty times finer than the 0,000001° the field shows.
+// than 0.0001 arc-second (about 3 mm on the ground). B is taken as c + s2
+// of that last pass, well within a millimetre of the exact geodetic
+// latitude, far finer than the 0,000001° the field shows.
 // A stop at 0.0001 radian instead (about 20 arc-seconds) left B tens of
 // metres off, and hundreds near the equator and the poles, where the first
 // pass alone met it.
@@ -117,7 +117,10 @@ std::optional<Geodetic> convert(real X, real Y, real Z, real Vx, real Vy, real V
             d = std::fabs(s2 - s1);
             s1 = s2;
         }
-        g.B = b;  // the b of the last pass, not c + s2
+        // c + s2 of the last pass: the b that pass started from lags it by up
+        // to the tolerance, enough to tip a last shown digit that lies within
+        // a millimetre of a rounding half (about one point in 140).
+        g.B = c + s1;
         const real sB = std::sin(g.B);
         g.H = D * std::cos(g.B) + Z * sB - a * std::sqrt(1 - e2 * sB * sB);
     }

@@ -179,10 +179,9 @@ TEST(GeodeticAgainstProj, RandomPositionsShowProjsValues)
     const std::vector<Reference> reference = projReference(points, failure);
     ASSERT_TRUE(failure.empty()) << failure;
 
-    // The latitude iteration stops once a pass changes it by less than
-    // 0.0001 arc-second; B may be off by that much, and so show the
-    // neighbouring last digit when PROJ's value is that close to a half.
-    constexpr real kSlackB = 0.0001L / 3600;  // degrees
+    // B comes within a fraction of a millimetre of PROJ's; only a value
+    // that close to a rounding half may show the neighbouring last digit.
+    constexpr real kSlackB = 1e-9L;           // degrees (0.1 mm)
     constexpr real kSlackL = 1e-9L;           // degrees
     constexpr real kSlackH = 0.0001L;         // metres
     constexpr real kSlackVelocity = 1e-6L;    // m/s
