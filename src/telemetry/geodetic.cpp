@@ -31,13 +31,17 @@ constexpr real f = 1 / 298.25784L;
 constexpr real e2 = 2 * f - f * f;  // first eccentricity squared
 
 // The latitude iteration stops once a pass moves the correction by less
-// than this many radians (about 20 arc-seconds, so B carries up to 0.0006°
-// of method error; those are the values the operator is used to).
-constexpr real kTolerance = 0.0001L;
-// Near the Earth's surface the iteration ends after two passes. Within
-// some tens of kilometres of the centre it wanders and may never settle;
-// the bound (about a millisecond of work) keeps a corrupt position from
-// hanging the window, and such a point gets no geodetic values at all.
+// than 0.0001 arc-second (about 3 mm on the ground). B is taken as c + s2
+// of that last pass, well within a millimetre of the exact geodetic
+// latitude, far finer than the 0,000001° the field shows.
+// A stop at 0.0001 radian instead (about 20 arc-seconds) left B tens of
+// metres off, and hundreds near the equator and the poles, where the first
+// pass alone met it.
+constexpr real kTolerance = 0.0001L / 3600 * kPi / 180;
+// Near the Earth's surface the iteration ends after three or four passes.
+// Within some tens of kilometres of the centre it wanders and may never
+// settle; the bound (about a millisecond of work) keeps a corrupt position
+// from hanging the window, and such a point gets no geodetic values at all.
 constexpr int kMaxPasses = 10000;
 
 // NaN outside [-1, 1], like the formula it mirrors; the caller rejects it.
@@ -49,15 +53,25 @@ struct Geodetic {
     real heading = 0;  // degrees clockwise from north
 };
 
+struct Longitude {
+    real L = 0;  // radians
+    real sinL = 0, cosL = 1;
+};
+
+Longitude fromAngle(real L) { return {L, std::sin(L), std::cos(L)}; }
+
 // 0 <= L < 2*pi, counted eastward. On the half-axes (X or Y exactly 0)
-// the quadrant rules have no row, so those get their true longitudes.
-real longitude(real X, real Y, real D)
+// the quadrant rules have no row, so those get their true longitudes, with
+// their exact sine and cosine: the sine of the rounded pi leaves some 1e-20,
+// which would turn a velocity due north there into a whisker west of it and
+// the heading into 360.
+Longitude longitude(real X, real Y, real D)
 {
-    if (Y == 0) return X > 0 ? 0 : kPi;
-    if (X == 0) return Y > 0 ? kPi / 2 : 3 * kPi / 2;
+    if (Y == 0) return X > 0 ? Longitude{0, 0, 1} : Longitude{kPi, 0, -1};
+    if (X == 0) return Y > 0 ? Longitude{kPi / 2, 1, 0} : Longitude{3 * kPi / 2, -1, 0};
     const real La = arcsin(std::fabs(Y) / D);
-    if (Y > 0) return X > 0 ? La : kPi - La;
-    return X < 0 ? kPi + La : 2 * kPi - La;
+    if (Y > 0) return fromAngle(X > 0 ? La : kPi - La);
+    return fromAngle(X < 0 ? kPi + La : 2 * kPi - La);
 }
 
 // Heading in degrees, each half-axis taken by exactly one rule.
@@ -76,8 +90,10 @@ std::optional<Geodetic> convert(real X, real Y, real Z, real Vx, real Vy, real V
     const real D = std::sqrt(X * X + Y * Y);
     if (D == 0 && Z == 0)
         return std::nullopt;  // the Earth's centre has no latitude
+    Longitude lon;  // 0 on the polar axis
     if (D > 0)
-        g.L = longitude(X, Y, D);
+        lon = longitude(X, Y, D);
+    g.L = lon.L;
 
     if (Z == 0) {
         g.B = 0;
@@ -101,13 +117,16 @@ std::optional<Geodetic> convert(real X, real Y, real Z, real Vx, real Vy, real V
             d = std::fabs(s2 - s1);
             s1 = s2;
         }
-        g.B = b;  // the b of the last pass, not c + s2
+        // c + s2 of the last pass: the b that pass started from lags it by up
+        // to the tolerance, enough to tip a last shown digit that lies within
+        // a millimetre of a rounding half (about one point in 140).
+        g.B = c + s1;
         const real sB = std::sin(g.B);
         g.H = D * std::cos(g.B) + Z * sB - a * std::sqrt(1 - e2 * sB * sB);
     }
 
     const real sB = std::sin(g.B), cB = std::cos(g.B);
-    const real sL = std::sin(g.L), cL = std::cos(g.L);
+    const real sL = lon.sinL, cL = lon.cosL;
     g.north = -sB * cL * Vx - sB * sL * Vy + cB * Vz;
     g.east = -sL * Vx + cL * Vy;
     g.up = cB * cL * Vx + cB * sL * Vy + sB * Vz;

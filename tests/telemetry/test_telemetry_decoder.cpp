@@ -42,7 +42,7 @@ TEST_F(TelemetryDecoder, WritesEveryFieldOfAValidPacket)
         {Field::Label50, "1234,56"},    {Field::Label51, "-1"},
         {Field::Label52, "2048 (3,30 В)"}, {Field::Label53, "3000"},
         // the geodetic conversion of the position just shown
-        {Field::Label77, "55,750437"},  {Field::Label119, "55,750437"},
+        {Field::Label77, "55,750000"},  {Field::Label119, "55,750000"},
         {Field::Label78, "37,620000"},  {Field::Label127, "37,620000"},
         {Field::Label79, "150,00"},     {Field::Label128, "150,00"},
         {Field::Label80, "0,00"},       {Field::Label81, "0,00"},
