@@ -7,6 +7,7 @@
 #include <QPalette>
 
 #include <functional>
+#include <utility>
 
 #include "readable_colour.h"
 
@@ -35,8 +36,7 @@ readablecolour::Rgb rgbOf(const QColor& colour)
 // change event, so the keeper's own setting does not come back to it.
 class ColourKeeper : public QObject {
 public:
-    ColourKeeper(QWidget& widget, std::function<void()> apply)
-        : QObject(&widget), widget_(widget), apply_(std::move(apply))
+    explicit ColourKeeper(QWidget& widget) : QObject(&widget), widget_(widget)
     {
         setObjectName(kKeeperName);
         widget.installEventFilter(this);
@@ -52,7 +52,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (watched == &widget_ &&
-            (event->type() == QEvent::PaletteChange || event->type() == QEvent::ReadOnlyChange))
+            (event->type() == QEvent::PaletteChange || event->type() == QEvent::ReadOnlyChange) &&
+            apply_)
             apply_();
         return QObject::eventFilter(watched, event);
     }
@@ -62,15 +63,14 @@ private:
     std::function<void()> apply_;
 };
 
-// The widget's keeper, made on first use, now setting colours with apply.
+// Sets the widget's colours with apply, now and from now on.
 void keep(QWidget& widget, std::function<void()> apply)
 {
-    if (auto* keeper = dynamic_cast<ColourKeeper*>(
-            widget.findChild<QObject*>(kKeeperName, Qt::FindDirectChildrenOnly))) {
-        keeper->setApply(std::move(apply));
-        return;
-    }
-    (new ColourKeeper(widget, apply))->setApply(apply);
+    auto* keeper = dynamic_cast<ColourKeeper*>(
+        widget.findChild<QObject*>(kKeeperName, Qt::FindDirectChildrenOnly));
+    if (!keeper)
+        keeper = new ColourKeeper(widget);
+    keeper->setApply(std::move(apply));
 }
 
 void applyVerdict(QLabel& label, bool crcGood)

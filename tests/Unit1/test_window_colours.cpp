@@ -21,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "TForm1.h"
@@ -135,6 +136,8 @@ struct Theme {
     QPalette (*palette)();
     QPalette (*other)();
 };
+
+void PrintTo(const Theme& theme, std::ostream* out) { *out << theme.name; }
 
 const Theme kThemes[] = {
     {"light", &lightPalette, &darkPalette},
