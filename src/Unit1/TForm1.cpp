@@ -22,11 +22,11 @@
 #include "PortUnit.h"
 #include "byte_event.h"
 #include "error_box.h"
-#include "window_colours.h"
 #include "input_blocker.h"
 #include "service_chord.h"
 #include "telemetry.h"
 #include "ui_TForm1.h"
+#include "window_colours.h"
 #include "window_sizing.h"
 
 namespace {

@@ -132,8 +132,8 @@ void TForm1::SpeedButton4Click()
 {
     // Edit1's read-only flag is the edit mode the decoders and the watchdog
     // look at, so it decides the direction of the toggle.
-    // The colours follow the read-only flag (wireEditors).
     const bool entering = ui_->Edit1->isReadOnly();
+    // The background follows the read-only flag by itself (wireEditors).
     for (QLineEdit* edit : calibrationEditors(*ui_)) {
         edit->setFrame(entering);
         edit->setReadOnly(!entering);
