@@ -16,6 +16,10 @@ KALVI7_TEST_PACKAGES=(libgtest-dev libgmock-dev clang clang-14 libclang-rt-14-de
 #   compared with; locales: the locale sources the window is tested under;
 # lintian, desktop-file-utils, appstream, groff-base, dpkg-dev, file: the
 #   package, its desktop entry, metainfo and manual pages are checked.
+# What scripts/screenshots.sh adds: a virtual display, the grab and crop
+# tools, and Qt's GTK platform theme, through which the window takes GTK's
+# Adwaita dark palette for the dark pictures.
+KALVI7_SCREENSHOT_PACKAGES=(xvfb imagemagick xdotool qt6-gtk-platformtheme)
 
 kalvi7_ensure_packages() {
     local missing=()

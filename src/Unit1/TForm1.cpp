@@ -26,6 +26,7 @@
 #include "service_chord.h"
 #include "telemetry.h"
 #include "ui_TForm1.h"
+#include "window_colours.h"
 #include "window_sizing.h"
 
 namespace {
@@ -223,13 +224,7 @@ void TForm1::restartTimer3()
     Timer3.start();
 }
 
-void TForm1::setPacketNumberColour(bool crcGood)
-{
-    QLabel* label = ui_->Label5;
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, crcGood ? QColor(0, 0, 0) : QColor(255, 0, 0));
-    label->setPalette(palette);
-}
+void TForm1::setPacketNumberColour(bool crcGood) { windowcolours::showVerdict(*ui_->Label5, crcGood); }
 
 void TForm1::dispatchFrame(const protocol::RxBuffer& RxBuf) { telemetry::dispatchFrame(RxBuf, *this); }
 

@@ -7,7 +7,6 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPalette>
 
 #include <array>
 #include <optional>
@@ -19,6 +18,7 @@
 #include "editor_texts.h"
 #include "host_frames.h"
 #include "ui_TForm1.h"
+#include "window_colours.h"
 
 namespace {
 
@@ -100,6 +100,10 @@ void TForm1::wireEditors()
             [this] { guarded([this] { SpeedButton4Click(); }); });
     connect(ui_->SpeedButton5, &QAbstractButton::clicked, this,
             [this] { guarded([this] { SpeedButton5Click(); }); });
+    // View mode shows the button face, edit mode the window colour, in
+    // whatever palette is in force.
+    for (QLineEdit* edit : calibrationEditors(*ui_))
+        windowcolours::followEditMode(*edit);
 }
 
 void TForm1::SpeedButton1Click()
@@ -129,12 +133,8 @@ void TForm1::SpeedButton4Click()
     // Edit1's read-only flag is the edit mode the decoders and the watchdog
     // look at, so it decides the direction of the toggle.
     const bool entering = ui_->Edit1->isReadOnly();
-    const QColor background =
-        QApplication::palette().color(entering ? QPalette::Base : QPalette::Button);
+    // The background follows the read-only flag by itself (wireEditors).
     for (QLineEdit* edit : calibrationEditors(*ui_)) {
-        QPalette palette = edit->palette();
-        palette.setColor(QPalette::Base, background);
-        edit->setPalette(palette);
         edit->setFrame(entering);
         edit->setReadOnly(!entering);
     }
