@@ -3,6 +3,8 @@
 // creation, FormClose and FormDestroy when it is closed.
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFont>
 
 #include "TForm1.h"
@@ -10,7 +12,9 @@
 
 #include <QDialog>
 
+#include <cstdio>
 #include <functional>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -60,8 +64,58 @@ void onTerminationSignals(QObject& owner, std::function<void()> handler)
 }  // namespace
 #endif
 
+namespace {
+
+// --help and --version answer on standard output and end the program before
+// the window system is touched, so they work on a console without a display.
+// Every other argument is left as it always was: the toolkit takes its own
+// (-platform, -style, ...) and the rest is ignored. Single-dash words are
+// read whole, so the toolkit's -reverse is not taken for -r -e -v ...
+// Returns the exit status when the program is to end here.
+std::optional<int> answerInformationOptions(int& argc, char* argv[])
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral(
+        "Pre-flight preparation of the KALVI-7 radiosonde over a serial port: live telemetry,\n"
+        "calibration, radio settings and health flags.\n"
+        "Reads settings.INI from the current directory at start and writes it there at exit.\n"
+        "The Qt toolkit's own options (-platform, -style, ...) are accepted too.\n"
+        "See kalvi7(1)."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this text and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    parser.addOption(help);
+    parser.addOption(version);
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Unknown options are not errors here: they belong to the toolkit.
+    parser.parse(arguments);
+
+    if (parser.isSet(help)) {
+        // A core application, which needs no display, gives the usage line
+        // the program's name as it was started.
+        const QCoreApplication core(argc, argv);
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::fputs("kalvi7 " KALVI7_VERSION "\n", stdout);
+        return 0;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
+    if (const auto status = answerInformationOptions(argc, argv))
+        return *status;
+
     QApplication application(argc, argv);
     // The application's title names the program in the task bar and heads
     // every error box. It is deliberately not the display name, which Qt
