@@ -8,12 +8,18 @@
 #   --keep DIR  build in DIR and leave it there (default: a temporary
 #               directory, removed afterwards)
 #
-# Two checks, both with -std=c++20 -Wall -Wextra:
+# Three checks, all with -std=c++20 -Wall -Wextra:
 #   1. every core source that exists is compiled on its own (src/common,
-#      src/protocol, src/telemetry, src/app/settings_ini.cpp and the Win32
+#      src/protocol, src/telemetry, src/app but main.cpp, and the Win32
 #      serial driver), and the serial driver is linked into a small program,
 #      which catches missing Win32 libraries;
-#   2. the core is configured and built through CMake with
+#   2. the window (every source of src/Unit1) and the program entry
+#      (src/app/main.cpp) are syntax-checked against the build machine's
+#      Qt 6 headers, with the forms turned into headers by its uic, so that
+#      the Windows branches and any POSIX-only call in them are compiled;
+#      there is no Windows Qt to link against. QT6_INCLUDE and QT6_UIC name
+#      other headers or another uic;
+#   3. the core is configured and built through CMake with
 #      -DKALVI7_CORE_ONLY=ON and a MinGW toolchain file, which checks the
 #      build files' Windows branch. A configure that fails only because a
 #      listed source file does not exist yet is reported and skipped.
@@ -57,12 +63,12 @@ warnings=0
 
 # 1. Each source on its own.
 sources=()
-for dir in common protocol telemetry; do
+for dir in common protocol telemetry app; do
   for file in "$root"/src/$dir/*.cpp; do
-    [ -e "$file" ] && sources+=("$file")
+    [ -e "$file" ] && [ "$file" != "$root/src/app/main.cpp" ] && sources+=("$file")
   done
 done
-for file in "$root/src/app/settings_ini.cpp" "$root/src/PortUnit/PortUnit_win32.cpp"; do
+for file in "$root/src/PortUnit/PortUnit_win32.cpp"; do
   if [ -e "$file" ]; then
     sources+=("$file")
   else
@@ -118,7 +124,69 @@ CPP
   fi
 fi
 
-# 2. The core through CMake.
+# 2. The window and the program entry, syntax only, several at a time:
+# each one parses most of Qt.
+qt_include=${QT6_INCLUDE:-}
+if [ -z "$qt_include" ]; then
+  for dir in /usr/include/*/qt6 /usr/include/qt6; do
+    [ -d "$dir/QtWidgets" ] && { qt_include=$dir; break; }
+  done
+fi
+uic=${QT6_UIC:-}
+if [ -z "$uic" ]; then
+  for candidate in /usr/lib/qt6/libexec/uic /usr/lib/qt6/bin/uic; do
+    [ -x "$candidate" ] && { uic=$candidate; break; }
+  done
+fi
+if [ -z "$qt_include" ] || [ ! -d "$qt_include/QtWidgets" ] || [ -z "$uic" ]; then
+  failures=$((failures + 1))
+  echo "FAIL  window: Qt 6 headers or uic not found (Debian: apt-get install -y qt6-base-dev)"
+else
+  mkdir -p "$work/forms" "$work/window"
+  for form in "$root"/src/Unit1/*.ui; do
+    [ -e "$form" ] || continue
+    header="$work/forms/ui_$(basename "${form%.ui}").h"
+    if ! "$uic" "$form" -o "$header" 2>"$work/log"; then
+      failures=$((failures + 1))
+      echo "FAIL  ${form#$root/}: uic"
+      cat "$work/log"
+    fi
+  done
+  # As Qt's own build files define them for a Windows program.
+  window_flags=(-fsyntax-only -DUNICODE -D_UNICODE -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB
+                -I "$root/src/Unit1" -I "$work/forms")
+  for module in "" QtCore QtGui QtWidgets; do
+    window_flags+=(-isystem "$qt_include/$module")
+  done
+  window_sources=()
+  for file in "$root"/src/Unit1/*.cpp "$root/src/app/main.cpp"; do
+    [ -e "$file" ] && window_sources+=("$file")
+  done
+  parallel=$(nproc 2>/dev/null || echo 2)
+  for i in "${!window_sources[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$parallel" ]; do wait -n; done
+    ( "$cxx" "${flags[@]}" "${includes[@]}" "${window_flags[@]}" "${window_sources[$i]}" \
+        >"$work/window/$i.log" 2>&1
+      echo $? >"$work/window/$i.rc" ) &
+  done
+  wait
+  for i in "${!window_sources[@]}"; do
+    name=${window_sources[$i]#$root/}
+    if [ "$(cat "$work/window/$i.rc")" != 0 ]; then
+      failures=$((failures + 1))
+      echo "FAIL  $name (syntax)"
+      cat "$work/window/$i.log"
+    elif [ -s "$work/window/$i.log" ]; then
+      warnings=$((warnings + 1))
+      echo "WARN  $name (syntax)"
+      cat "$work/window/$i.log"
+    else
+      echo "ok    $name (syntax)"
+    fi
+  done
+fi
+
+# 3. The core through CMake.
 if command -v cmake >/dev/null 2>&1; then
   prefix=${cxx%g++}
   cat >"$work/mingw.cmake" <<CMAKE

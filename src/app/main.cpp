@@ -126,7 +126,7 @@ int main(int argc, char* argv[])
     // monospaced face.
     QApplication::setFont(QFont(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, 8));
 
-    TForm1* window = nullptr;
+    [[maybe_unused]] TForm1* window = nullptr;  // read only by the signal handling of Unix
     bool quitDuringStart = false;
 #ifdef Q_OS_UNIX
     onTerminationSignals(application, [&window, &quitDuringStart] {

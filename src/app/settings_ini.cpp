@@ -5,12 +5,13 @@
 // lines of our four keys change, or are added when missing.
 #include "settings_ini.h"
 
+#include "file_rewrite.h"
+
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -222,48 +223,6 @@ bool readFile(const std::string& path, std::string& bytes) {
     return !in.bad();
 }
 
-std::string randomSuffix() {
-    std::random_device random;
-    return std::to_string(random());
-}
-
-// Writes to a temporary file next to the target and renames it over the
-// target, so a failure part-way never leaves a truncated settings file.
-bool replaceFile(const std::string& path, const std::string& bytes) {
-    fs::path target = fsPath(path);
-    // A settings.INI that is a symlink (e.g. to a shared profile) is written
-    // through: renaming over the link would replace it with a plain file.
-    std::error_code linkError;
-    if (fs::is_symlink(fs::symlink_status(target, linkError))) {
-        const fs::path resolved = fs::weakly_canonical(target, linkError);
-        if (linkError) return false;
-        target = resolved;
-    }
-    fs::path temporary = target;
-    temporary += ".tmp" + randomSuffix();
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out.is_open()) return false;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code ec;
-    const auto status = fs::status(target, ec);
-    if (!ec && fs::is_regular_file(status)) fs::permissions(temporary, status.permissions(), ec);
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    return true;
-}
-
 // A port name is one line of text: nothing from a line break or NUL on
 // could be stored, and blanks around it would not be read back.
 std::string_view asOneLine(std::string_view text) { return trim(text.substr(0, text.find_first_of(std::string_view("\r\n\0", 3)))); }
@@ -317,7 +276,7 @@ void saveSettings(const std::string& path, const std::optional<std::string>& por
     ini.set(kFormSection, "ContinuedMode", continuedMode ? "1" : "0");
     ini.set(kFormSection, "AmplSetEnable", amplSetEnable ? "1" : "0");
 
-    if (!replaceFile(path, ini.bytes())) throw std::runtime_error(failure);
+    if (!rewriteFile(fsPath(path), ini.bytes())) throw std::runtime_error(failure);
 }
 
 }  // namespace app

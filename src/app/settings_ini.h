@@ -32,9 +32,10 @@ Settings loadSettings(const std::string& path, const std::string& defaultPort);
 
 // Writes the keys in this order: Port (only when port has a non-empty
 // value), BaudRate, ContinuedMode ("1"/"0"), AmplSetEnable ("1"/"0"),
-// creating the file when missing. The new contents replace the file in one
-// rename, so it is either fully updated or left as it was; a failure throws
-// std::runtime_error with "Unable to write to " followed by the path.
+// creating the file when missing. The file is replaced in one rename where
+// its directory allows, else rewritten in place (see rewriteFile); a file
+// that cannot be written, or cannot be created, throws std::runtime_error
+// with "Unable to write to " followed by the path.
 void saveSettings(const std::string& path, const std::optional<std::string>& port,
                   std::int32_t baudRate, bool continuedMode, bool amplSetEnable);
 
