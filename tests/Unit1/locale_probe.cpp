@@ -9,6 +9,7 @@
 //   edit.EditN=...        the calibration editors after a calibration packet
 //   status=...            the status bar after an acknowledgement
 //   sorted=...            port names in the order the port list takes
+//   window.direction=...  the window's layout direction
 // Exit code 0 when the window could be driven; the verdict is the test's.
 
 #include <QApplication>
@@ -119,6 +120,10 @@ int main(int argc, char* argv[])
     form.show();
     Ui::TForm1& ui = *form.ui();
     pty.drain();
+
+    // Left to right, as the window is laid out, whatever the locale's script.
+    print("window.direction",
+          std::string(form.layoutDirection() == Qt::LeftToRight ? "left to right" : "right to left"));
 
     // The parameter editors as the window starts, and what each button sends.
     print("spin.frequency", ui.SpinEdit15->text());
