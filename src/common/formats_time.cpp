@@ -107,6 +107,8 @@ bool isHourConversion(const TimeFormatItem& item)
 std::string regionalTimeSeparator()
 {
 #ifdef _WIN32
+    // The time picture the user sees in the regional settings; the older
+    // LOCALE_STIME need not follow a picture the user changed.
     wchar_t wide[80] = {};
     const int length = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, wide, 80);
     if (length <= 1)
@@ -115,7 +117,8 @@ std::string regionalTimeSeparator()
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, length - 1, utf8, sizeof utf8, nullptr, nullptr);
     if (bytes <= 0)
         return ":";
-    return timeSeparatorFromFormat(timeFormatFromWindowsPicture(std::string_view(utf8, static_cast<std::size_t>(bytes))));
+    const std::string_view picture(utf8, static_cast<std::size_t>(bytes));
+    return timeSeparatorFromFormat(timeFormatFromWindowsPicture(picture));
 #else
     // Only LC_TIME is switched, and only for this one look-up: the rest of
     // the program keeps the locale it had.
