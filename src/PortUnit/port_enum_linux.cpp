@@ -4,7 +4,6 @@
 #include <sys/sysmacros.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -86,17 +85,24 @@ std::set<LockedFile> ParseLockedFiles(std::istream& procLocks)
     return files;
 }
 
+namespace {
+
+// "0" to "9" only, whatever the process's locale says a digit is.
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
 bool NaturalLess(const std::string& a, const std::string& b)
 {
     std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
-        const bool digitA = std::isdigit(static_cast<unsigned char>(a[i]));
-        const bool digitB = std::isdigit(static_cast<unsigned char>(b[j]));
+        const bool digitA = IsAsciiDigit(a[i]);
+        const bool digitB = IsAsciiDigit(b[j]);
         if (digitA && digitB) {
             std::size_t endA = i, endB = j;
-            while (endA < a.size() && std::isdigit(static_cast<unsigned char>(a[endA])))
+            while (endA < a.size() && IsAsciiDigit(a[endA]))
                 ++endA;
-            while (endB < b.size() && std::isdigit(static_cast<unsigned char>(b[endB])))
+            while (endB < b.size() && IsAsciiDigit(b[endB]))
                 ++endB;
             std::size_t startA = i, startB = j;
             while (startA + 1 < endA && a[startA] == '0')

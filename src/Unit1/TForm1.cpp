@@ -27,6 +27,7 @@
 #include "telemetry.h"
 #include "ui_TForm1.h"
 #include "window_colours.h"
+#include "window_locale.h"
 #include "window_sizing.h"
 
 namespace {
@@ -77,6 +78,9 @@ bool isPageTurnKey(const QKeyEvent& key)
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::TForm1>())
 {
     Q_INIT_RESOURCE(kalvi7);
+    // Every control made below inherits it: the spin editors show and read
+    // Latin digits whatever the computer's regional settings.
+    setLocale(windowlocale::numbers());
     ui_->setupUi(this);
     findWidgets();
     wireWindow();

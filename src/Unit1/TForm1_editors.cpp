@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 
@@ -79,11 +80,26 @@ bool isClipboardShortcut(const QKeyEvent& key)
            key.matches(QKeySequence::Cut);
 }
 
-void showCoefficientError(QWidget* parent)
+// The caption each calibration editor is known by on the form.
+std::array<QLabel*, 6> calibrationCaptions(Ui::TForm1& ui)
 {
+    return {ui.editACaption,       ui.editBCaption,       ui.editCCaption,
+            ui.editSerial1Caption, ui.editSerial2Caption, ui.editDateCaption};
+}
+
+// Says which field stopped the write, then leaves the operator in it with
+// its text selected, ready to be typed over.
+void refuseCalibrationWrite(Ui::TForm1& ui, editors::CalibrationEditor refused, QWidget* parent)
+{
+    const auto index = static_cast<std::size_t>(refused);
+    const std::string caption = calibrationCaptions(ui)[index]->text().toStdString();
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
-                    QStringLiteral("Ошибка при вводе коэффициентов"), QMessageBox::Ok, parent);
+                    QString::fromStdString(editors::refusalText(refused, caption)), QMessageBox::Ok,
+                    parent);
     box.exec();
+    QLineEdit* edit = calibrationEditors(ui)[index];
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
 }
 
 }  // namespace
@@ -151,12 +167,11 @@ void TForm1::SpeedButton5Click()
     for (std::size_t i = 0; i < edits.size(); ++i)
         texts[i] = edits[i]->text().toStdString();
 
-    const bool coefficientsRead =
-        is_float(edits[0]->text()) && is_float(edits[1]->text()) && is_float(edits[2]->text());
-    const editors::CalibrationCheck check =
-        coefficientsRead ? editors::checkCalibrationTexts(texts) : editors::CalibrationCheck{};
+    // The coefficients are read as is_float reads them, then the numbers
+    // and the date; the first field that fails stops the write.
+    const editors::CalibrationCheck check = editors::checkCalibrationTexts(texts);
     if (!check.ok()) {
-        showCoefficientError(this);
+        refuseCalibrationWrite(*ui_, check.refused, this);
         return;
     }
 

@@ -20,6 +20,23 @@ bool isFloatText(std::string_view text)
     return formats::parseDecimal(text).has_value();
 }
 
+std::string refusalText(CalibrationEditor editor, std::string_view caption)
+{
+    switch (editor) {
+    case CalibrationEditor::A:
+    case CalibrationEditor::B:
+    case CalibrationEditor::C:
+        return "Ошибка при вводе коэффициентов";
+    case CalibrationEditor::Number1:
+    case CalibrationEditor::Number2:
+    case CalibrationEditor::Date:
+        break;
+    }
+    const std::size_t end = caption.find_last_not_of(" :");
+    caption = caption.substr(0, end == std::string_view::npos ? 0 : end + 1);
+    return "Ошибка при вводе поля «" + std::string(caption) + "»";
+}
+
 CalibrationCheck checkCalibrationTexts(const CalibrationTexts& texts)
 {
     protocol::CalibrationValues values;

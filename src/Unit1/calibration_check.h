@@ -30,6 +30,12 @@ struct CalibrationCheck {
     bool ok() const { return values.has_value(); }
 };
 
+// The text of the box that refuses a write. A coefficient keeps the one
+// text for all three, "Ошибка при вводе коэффициентов"; the numbers and the
+// date are named by their caption on the form, its colon left off:
+// "№ р/з:" gives "Ошибка при вводе поля «№ р/з»".
+std::string refusalText(CalibrationEditor editor, std::string_view caption);
+
 // Checks the editors in tab order: A, B, C (a number, within single
 // precision), the two numbers (0 to 4294967295), the date (dd.mm.yy with any
 // separator characters); stops at the first that fails.

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 #include <string>
 
 namespace formats {
@@ -41,7 +42,12 @@ DecimalDigits expand(long double value)
     const std::size_t e = scientific.find('e');
     result.digits.push_back(scientific[0]);
     result.digits.append(scientific.substr(2, e - 2));
-    result.pointPosition = std::atoi(std::string(scientific.substr(e + 1)).c_str()) + 1;
+    // from_chars takes no "+"; the exponent always carries a sign here.
+    const std::string_view exponentText = scientific.substr(e + 1);
+    int exponent = 0;
+    std::from_chars(exponentText.data() + (exponentText.front() == '+' ? 1 : 0),
+                    exponentText.data() + exponentText.size(), exponent);
+    result.pointPosition = exponent + 1;
     return result;
 }
 

@@ -63,14 +63,23 @@ std::optional<float> parseDecimalSingle(std::string_view text);
 // it, optional sign); std::nullopt when it is not one or overflows.
 std::optional<std::int64_t> parseInteger(std::string_view text);
 
-// The time separator of the computer's regional settings; ":" where the
-// locale gives none. Detected once by detectTimeSeparator() at start-up.
+// The time separator of the computer's regional settings, ":" unless the
+// regional time format separates hours, minutes and seconds by one and the
+// same punctuation character. Detected once by detectTimeSeparator() at
+// start-up.
 std::string timeSeparator();
 void setTimeSeparator(std::string separator);
 void detectTimeSeparator();
-// The separator that a strftime-style time format puts after its hour
-// ("%H.%M.%S" -> "."); ":" where it shows none.
+// The separator a strftime-style time format writes between hours and
+// minutes and again between minutes and seconds, when both are the same
+// single ASCII punctuation character ("%H.%M.%S" -> "."); ":" otherwise
+// ("%H时%M分%S秒", "%H시 %M분 %S초", "%H.%M", "%H.%M:%S").
 std::string timeSeparatorFromFormat(std::string_view timeFormat);
+// One ASCII punctuation character, whatever the process's locale.
+bool isTimeSeparator(std::string_view text);
+// A Windows time picture ("HH.mm.ss", "tt h:mm:ss", "H'h'mm") in the
+// strftime form that timeSeparatorFromFormat reads.
+std::string timeFormatFromWindowsPicture(std::string_view picture);
 
 // "h:nn:ss": hour without a leading zero, minute and second with two digits.
 std::string timeHNNSS(int hour, int minute, int second);

@@ -238,44 +238,53 @@ TEST_F(EditorsTest, SuccessfulWriteSendsTheFrameAndLeavesEditMode)
     EXPECT_EQ(widget<QLineEdit>("Edit1")->text(), QStringLiteral("1,5"));
 }
 
-TEST_F(EditorsTest, RefusedWriteShowsTheErrorAndKeepsEverything)
+TEST_F(EditorsTest, RefusedWriteNamesTheFieldAndKeepsEverything)
 {
+    const char* const coefficients = "Ошибка при вводе коэффициентов";
     struct Case {
-        std::size_t editor;
-        const char* text;
+        std::array<const char*, 6> texts;
+        std::size_t refused;  // the editor named and given the focus
+        const char* message;
     };
     const Case cases[] = {
-        {0, ""},        // empty coefficient
-        {0, "1.5"},     // pasted with a point
-        {1, "1,5,5"},
-        {2, "1E39"},    // beyond single precision
-        // The link watchdog leaves "-" everywhere; retyping only A, B and C
-        // must not overwrite the numbers and the date with zeros.
-        {3, "-"},
-        {4, "-"},
-        {5, "-"},
-        {5, "1.2.3"},
+        {{"", "2", "3", "4", "5", "06.07.08"}, 0, coefficients},       // empty coefficient
+        {{"1.5", "2", "3", "4", "5", "06.07.08"}, 0, coefficients},    // pasted with a point
+        {{"1,5", "1,5,5", "3", "4", "5", "06.07.08"}, 1, coefficients},
+        {{"1,5", "2", "1E39", "4", "5", "06.07.08"}, 2, coefficients},  // beyond single precision
+        {{"1,5", "x", "3", "-", "-", "-"}, 1, coefficients},           // the first that fails
+        // After a link drop the numbers and the date hold "-"; the operator
+        // retyped A, B and C, which are fine.
+        {{"1,5", "2", "3", "-", "-", "-"}, 3, "Ошибка при вводе поля «№ р/з»"},
+        {{"1,5", "2", "3", "4", "-", "-"}, 4, "Ошибка при вводе поля «№ б/д»"},
+        {{"1,5", "2", "3", "4", "4294967296", "06.07.08"}, 4, "Ошибка при вводе поля «№ б/д»"},
+        {{"1,5", "2", "3", "4", "5", "-"}, 5, "Ошибка при вводе поля «Дата»"},
+        {{"1,5", "2", "3", "4", "5", "1.2.3"}, 5, "Ошибка при вводе поля «Дата»"},
     };
     enterEditMode();
+    QApplication::setActiveWindow(&form);
     for (const Case& c : cases) {
-        setTexts({"1,5", "2", "3", "4", "5", "06.07.08"});
-        edits()[c.editor]->setText(QString::fromUtf8(c.text));
+        setTexts(c.texts);
+        widget<QSpinBox>("SpinEdit15")->setFocus();
         const auto before = texts();
         form.written.clear();
 
         ModalBoxCloser boxes;
         widget<QPushButton>("SpeedButton5")->click();
 
-        const std::string label = "Edit" + std::to_string(c.editor + 1) + " \"" + c.text + "\"";
+        const std::string label = "Edit" + std::to_string(c.refused + 1) + " \"" + c.texts[c.refused] + "\"";
         ASSERT_EQ(boxes.seen.size(), 1u) << label;
         EXPECT_EQ(boxes.seen[0].title, QStringLiteral("Error")) << label;
-        EXPECT_EQ(boxes.seen[0].text, QStringLiteral("Ошибка при вводе коэффициентов")) << label;
+        EXPECT_EQ(boxes.seen[0].text, QString::fromUtf8(c.message)) << label;
         EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Critical) << label;
         EXPECT_EQ(boxes.seen[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok)) << label;
         EXPECT_TRUE(form.written.empty()) << label;
         EXPECT_TRUE(inEditMode()) << label;
         EXPECT_TRUE(widget<QPushButton>("SpeedButton5")->isVisible()) << label;
         EXPECT_EQ(texts(), before) << label;
+        // The operator is left in the field, its text selected to be typed over.
+        QLineEdit* refused = edits()[c.refused];
+        EXPECT_EQ(form.focusWidget(), refused) << label;
+        EXPECT_EQ(refused->selectedText(), refused->text()) << label;
     }
 }
 

@@ -286,17 +286,69 @@ TEST_F(TimeTexts, HourMinuteSecond)
 
 TEST_F(TimeTexts, SeparatorFromTheRegionalTimeFormat)
 {
+    // The locale's separator only where one and the same punctuation
+    // character stands between hours and minutes and between minutes and
+    // seconds.
     const struct {
         const char* format;
         const char* separator;
     } cases[] = {
-        {"%H:%M:%S", ":"},  {"%H.%M.%S", "."},    {"%T", ":"},         {"%r", ":"},
-        {"%I:%M:%S %p", ":"}, {"%OH.%OM", "."},   {"%-H/%M", "/"},     {"%k h %M", " h "},
-        {"%%H-%M", ":"},    {"%H", ":"},          {"", ":"},           {"%", ":"},
-        {"%p %l_%M", "_"},  {"%H%M%S", ":"},
+        {"%H:%M:%S", ":"},
+        {"%H.%M.%S", "."},            // fi_FI
+        {"%T", ":"},
+        {"%r", ":"},
+        {"%R:%S", ":"},
+        {"%I:%M:%S %p", ":"},
+        {"%p%I.%M.%S %Z", "."},
+        {"%OH.%OM.%OS", "."},
+        {"%-H/%_M/%S", "/"},
+        {"%p %l_%M_%S", "_"},
+        {"%H时%M分%S秒", ":"},      // zh_CN
+        {"%H시 %M분 %S초", ":"},   // ko_KR
+        {"%H·%M·%S", ":"},          // a non-ASCII middle dot
+        {"kl. %H.%M %z", ":"},       // no seconds
+        {"%OH.%OM", ":"},
+        {"%H.%M:%S", ":"},           // two different separators
+        {"%H::%M::%S", ":"},         // more than one character
+        {"%k h %M h %S", ":"},
+        {"%H %M %S", ":"},           // a blank is no punctuation
+        {"%Hh%Mh%S", ":"},
+        {"%H0%M0%S", ":"},
+        {"%H%M%S", ":"},
+        {"%%H-%M-%S", ":"},          // "%%H" is text, not an hour
+        {"%H-%M-%S %H.%M.%S", "-"},  // the first hour decides
+        {"%H", ":"},
+        {"", ":"},
+        {"%", ":"},
+        {"%H.%", ":"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(formats::timeSeparatorFromFormat(c.format), c.separator) << c.format;
+}
+
+TEST_F(TimeTexts, WindowsTimePictures)
+{
+    const struct {
+        const char* picture;
+        const char* format;
+        const char* separator;
+    } cases[] = {
+        {"HH:mm:ss", "%H:%M:%S", ":"},
+        {"H:mm:ss", "%H:%M:%S", ":"},
+        {"HH.mm.ss", "%H.%M.%S", "."},
+        {"tt h:mm:ss", "%p %I:%M:%S", ":"},
+        {"H'h'mm'm'ss's'", "%Hh%Mm%Ss", ":"},
+        {"HH'.'mm'.'ss", "%H.%M.%S", "."},
+        {"HH' o''clock'", "%H o'clock", ":"},
+        {"HH%mm%ss", "%H%%%M%%%S", "%"},
+        {"HH:mm", "%H:%M", ":"},
+        {"", "", ":"},
+    };
+    for (const auto& c : cases) {
+        const std::string format = formats::timeFormatFromWindowsPicture(c.picture);
+        EXPECT_EQ(format, c.format) << c.picture;
+        EXPECT_EQ(formats::timeSeparatorFromFormat(format), c.separator) << c.picture;
+    }
 }
 
 #ifndef _WIN32

@@ -1,0 +1,132 @@
+// The port selector on the running window: the mouse wheel never changes
+// the port; a pick from the opened list or the keyboard on the focused
+// selector does.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <memory>
+
+#include "PortSelector.h"
+#include "PortUnit.h"
+#include "TForm1.h"
+#include "ui_TForm1.h"
+#include "window_harness.h"
+
+using namespace harness;
+
+namespace {
+
+const QString kAbsentPort = QStringLiteral("/dev/kalvi7-no-such-port");
+
+class PortSelectorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        scratch.writeSettings(settingsText(pty.slavePath()));
+        form = std::make_unique<TForm1>();
+        ASSERT_TRUE(errors.texts.empty());
+        // A port that does not open on either side of the radiosonde's, so
+        // that a step either way would show.
+        selector().insertItem(0, kAbsentPort);
+        selector().addItem(kAbsentPort);
+        ASSERT_EQ(selected(), QString::fromStdString(pty.slavePath()));
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(PortUnit::IsPortOpen());
+    }
+
+    PortSelector& selector() { return *form->ui()->ComboBox3; }
+    QString selected() { return selector().currentText(); }
+
+    ScratchDir scratch;
+    Pty pty;
+    ErrorBoxes errors;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(PortSelectorTest, TheWheelNeverChangesThePort)
+{
+    struct Case {
+        const char* what;
+        QPoint angleDelta;
+        QPoint pixelDelta;
+        bool focused;
+    };
+    const Case cases[] = {
+        {"one notch up", {0, 120}, {}, false},
+        {"one notch down", {0, -120}, {}, false},
+        {"three notches down", {0, -360}, {}, false},
+        {"a touchpad's pixels", {0, -15}, {0, -30}, false},
+        {"sideways", {-120, 0}, {}, false},
+        {"one notch up, focused", {0, 120}, {}, true},
+        {"one notch down, focused", {0, -120}, {}, true},
+    };
+    QSignalSpy activated(&selector(), &QComboBox::activated);
+    QSignalSpy changed(&selector(), &QComboBox::currentIndexChanged);
+    for (const Case& c : cases) {
+        if (c.focused)
+            selector().setFocus();
+        else
+            form->ui()->Edit1->setFocus();
+        const QPointF centre = QPointF(selector().rect().center());
+        QWheelEvent wheel(centre, selector().mapToGlobal(centre), c.pixelDelta, c.angleDelta, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&selector(), &wheel);
+        pumpFor(20);
+
+        EXPECT_EQ(selected(), QString::fromStdString(pty.slavePath())) << c.what;
+        EXPECT_EQ(activated.count(), 0) << c.what;
+        EXPECT_EQ(changed.count(), 0) << c.what;
+        EXPECT_TRUE(PortUnit::IsPortOpen()) << c.what;
+        EXPECT_TRUE(errors.texts.empty()) << c.what;
+    }
+    // The radiosonde's line is still the window's.
+    pty.send(telemetryFrame(5));
+    EXPECT_TRUE(pumpUntil([&] { return form->text(telemetry::Field::Label5) == "5"; }, 2000));
+}
+
+TEST_F(PortSelectorTest, TheKeyboardOnTheFocusedSelectorChangesThePort)
+{
+    QSignalSpy activated(&selector(), &QComboBox::activated);
+    selector().setFocus();
+    ASSERT_TRUE(selector().hasFocus());
+    QTest::keyClick(&selector(), Qt::Key_Down);
+    EXPECT_EQ(activated.count(), 1);
+    EXPECT_EQ(selected(), kAbsentPort);
+    // The old line was closed, the new port refused to open.
+    EXPECT_FALSE(PortUnit::IsPortOpen());
+    EXPECT_EQ(errors.texts.size(), 1u);
+}
+
+TEST_F(PortSelectorTest, APickFromTheOpenedListChangesThePort)
+{
+    QSignalSpy activated(&selector(), &QComboBox::activated);
+    // After the window's refresh, which keeps the open port selected, the
+    // list gets an entry to pick.
+    QObject::connect(&selector(), &PortSelector::aboutToShowPopup, form.get(),
+                     [this] { selector().addItem(kAbsentPort); });
+    selector().showPopup();
+    ASSERT_EQ(selected(), QString::fromStdString(pty.slavePath()));
+    QAbstractItemView* list = selector().view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    const QRect entry = list->visualRect(selector().model()->index(selector().count() - 1, 0));
+    ASSERT_TRUE(list->viewport()->rect().contains(entry.center()));
+    // The list takes no release for a pick just after it opened (the
+    // release of the click that opened it).
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    QTest::mouseMove(list->viewport(), entry.center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, entry.center());
+    EXPECT_EQ(activated.count(), 1);
+    EXPECT_EQ(selected(), kAbsentPort);
+    EXPECT_FALSE(PortUnit::IsPortOpen());
+    EXPECT_EQ(errors.texts.size(), 1u);
+}
+
+}  // namespace
