@@ -9,9 +9,12 @@
 // frame, so the window has every telemetry field to redraw each time, as
 // in service. --still sends one packet of a radiosonde standing still
 // over and over, only its packet number counting up: the window then
-// redraws little more than that number.
+// redraws little more than that number. --still-after N sends N frames of
+// the flight, then the standing one's: the fields then settle on texts
+// that do not depend on when the window was looked at, for comparing
+// pictures of it.
 //
-//   line_feeder [--baud N] [--slice-ms MS] [--still]
+//   line_feeder [--baud N] [--slice-ms MS] [--still] [--still-after N]
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -83,9 +86,12 @@ int main(int argc, char* argv[])
     double baud = 38400;
     int sliceMs = kDefaultSliceMs;
     bool still = false;
+    long stillAfter = -1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--still") == 0)
             still = true;
+        else if (std::strcmp(argv[i], "--still-after") == 0 && i + 1 < argc)
+            stillAfter = std::atol(argv[++i]);
         else if (std::strcmp(argv[i], "--baud") == 0 && i + 1 < argc)
             baud = std::atof(argv[++i]);
         else if (std::strcmp(argv[i], "--slice-ms") == 0 && i + 1 < argc)
@@ -118,6 +124,8 @@ int main(int argc, char* argv[])
         // carry more than its rate.
         owed = std::min(owed + elapsed * bytesPerSecond, bytesPerSecond);
         while (pending.size() < owed) {
+            if (stillAfter >= 0 && stillAfter-- == 0)
+                still = true;
             const auto frame = still ? stillFrame(number++) : protocol::wrapBody(flight.next());
             pending.insert(pending.end(), frame.begin(), frame.end());
         }
