@@ -12,12 +12,13 @@
 # inactive, as a window behind another one on the desktop. XVFB_DISPLAY=:N
 # takes that display number instead of the first free one. PAGE=1 shows
 # the service page (the key chord sent with xdotool; Xvfb only) instead of
-# the operator page.
+# the operator page. PROGRAM=path measures another build of the program.
 set -euo pipefail
 platform=${PLATFORM:-offscreen}
 page=${PAGE:-0}
 build=$(realpath "$1") seconds=$2
 shift 2
+program=$(realpath "${PROGRAM:-$build/kalvi7}")
 
 scratch=$(mktemp -d)
 source_pid= program_pid= xvfb_pid=
@@ -48,9 +49,9 @@ if [ "$platform" = xvfb ]; then
     for _ in $(seq 50); do [ -s "$scratch/display" ] && break; sleep 0.1; done
     display=:$(head -n1 "$scratch/display")
   fi
-  (cd "$scratch" && DISPLAY=$display QT_QPA_PLATFORM=xcb exec "$build/kalvi7") >"$scratch/program.log" 2>&1 &
+  (cd "$scratch" && DISPLAY=$display QT_QPA_PLATFORM=xcb exec "$program") >"$scratch/program.log" 2>&1 &
 else
-  (cd "$scratch" && QT_QPA_PLATFORM=offscreen exec "$build/kalvi7") >"$scratch/program.log" 2>&1 &
+  (cd "$scratch" && QT_QPA_PLATFORM=offscreen exec "$program") >"$scratch/program.log" 2>&1 &
 fi
 program_pid=$!
 sleep 8
