@@ -4,7 +4,17 @@
 // given speed can be, for measuring what the program costs at that load.
 // Prints the path to open as its first line; runs until killed.
 //
-//   line_feeder [--baud N] [--slice-ms MS]
+// Each frame is the next second of a radiosonde in flight: the time, the
+// position, the velocities and the readings all change from frame to
+// frame, so the window has every telemetry field to redraw each time, as
+// in service. --still sends one packet of a radiosonde standing still
+// over and over, only its packet number counting up: the window then
+// redraws little more than that number. --still-after N sends N frames of
+// the flight, then the standing one's: the fields then settle on texts
+// that do not depend on when the window was looked at, for comparing
+// pictures of it.
+//
+//   line_feeder [--baud N] [--slice-ms MS] [--still] [--still-after N]
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -18,6 +28,7 @@
 #include <vector>
 
 #include "host_frames.h"
+#include "moving_radiosonde.h"
 #include "telemetry_frames.h"
 
 namespace {
@@ -60,7 +71,7 @@ bool peerPresent(int master)
     return poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR));
 }
 
-std::vector<std::uint8_t> telemetryFrame(std::uint8_t number)
+std::vector<std::uint8_t> stillFrame(std::uint8_t number)
 {
     auto body = telemetry::testing::telemetryBody();
     body.u8(3, number);
@@ -74,17 +85,24 @@ int main(int argc, char* argv[])
 {
     double baud = 38400;
     int sliceMs = kDefaultSliceMs;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--baud") == 0)
-            baud = std::atof(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--slice-ms") == 0)
-            sliceMs = std::max(1, std::atoi(argv[i + 1]));
+    bool still = false;
+    long stillAfter = -1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--still") == 0)
+            still = true;
+        else if (std::strcmp(argv[i], "--still-after") == 0 && i + 1 < argc)
+            stillAfter = std::atol(argv[++i]);
+        else if (std::strcmp(argv[i], "--baud") == 0 && i + 1 < argc)
+            baud = std::atof(argv[++i]);
+        else if (std::strcmp(argv[i], "--slice-ms") == 0 && i + 1 < argc)
+            sliceMs = std::max(1, std::atoi(argv[++i]));
     }
     const double bytesPerSecond = baud / 10.0;  // start, eight data bits, stop
 
     const int master = openPty();
     std::vector<std::uint8_t> pending;
     std::uint8_t number = 0;
+    bench::MovingRadiosonde flight;
     double owed = 0;  // bytes the line could have carried and has not yet
     auto last = Clock::now();
 
@@ -106,7 +124,9 @@ int main(int argc, char* argv[])
         // carry more than its rate.
         owed = std::min(owed + elapsed * bytesPerSecond, bytesPerSecond);
         while (pending.size() < owed) {
-            const auto frame = telemetryFrame(number++);
+            if (stillAfter >= 0 && stillAfter-- == 0)
+                still = true;
+            const auto frame = still ? stillFrame(number++) : protocol::wrapBody(flight.next());
             pending.insert(pending.end(), frame.begin(), frame.end());
         }
         const auto due = static_cast<std::size_t>(owed);

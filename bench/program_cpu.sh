@@ -8,12 +8,17 @@
 #
 # PLATFORM=offscreen (the default) shows the window as the active one, so
 # its focused field's caret blinks; PLATFORM=xvfb runs it on a private X
-# server without a window manager, where it stays inactive, as a window
-# behind another one on the desktop.
+# server without a window manager, where it is shown and drawn but stays
+# inactive, as a window behind another one on the desktop. XVFB_DISPLAY=:N
+# takes that display number instead of the first free one. PAGE=1 shows
+# the service page (the key chord sent with xdotool; Xvfb only) instead of
+# the operator page. PROGRAM=path measures another build of the program.
 set -euo pipefail
 platform=${PLATFORM:-offscreen}
+page=${PAGE:-0}
 build=$(realpath "$1") seconds=$2
 shift 2
+program=$(realpath "${PROGRAM:-$build/kalvi7}")
 
 scratch=$(mktemp -d)
 source_pid= program_pid= xvfb_pid=
@@ -33,16 +38,29 @@ pty=$(head -n1 "$scratch/source.out")
 printf '[Port1 setting]\nPort=%s\nBaudRate=38400\n[Form setting]\nContinuedMode=1\n' "$pty" >"$scratch/settings.INI"
 
 if [ "$platform" = xvfb ]; then
-  Xvfb -displayfd 3 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-  display=:$(head -n1 "$scratch/display")
-  (cd "$scratch" && DISPLAY=$display QT_QPA_PLATFORM=xcb exec "$build/kalvi7") >"$scratch/program.log" 2>&1 &
+  if [ -n "${XVFB_DISPLAY:-}" ]; then
+    Xvfb "$XVFB_DISPLAY" -nolisten tcp 2>/dev/null &
+    xvfb_pid=$!
+    display=$XVFB_DISPLAY
+    for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+  else
+    Xvfb -displayfd 3 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -s "$scratch/display" ] && break; sleep 0.1; done
+    display=:$(head -n1 "$scratch/display")
+  fi
+  (cd "$scratch" && DISPLAY=$display QT_QPA_PLATFORM=xcb exec "$program") >"$scratch/program.log" 2>&1 &
 else
-  (cd "$scratch" && QT_QPA_PLATFORM=offscreen exec "$build/kalvi7") >"$scratch/program.log" 2>&1 &
+  (cd "$scratch" && QT_QPA_PLATFORM=offscreen exec "$program") >"$scratch/program.log" 2>&1 &
 fi
 program_pid=$!
 sleep 8
+if [ "$page" = 1 ]; then
+  [ "$platform" = xvfb ] || { echo "program_cpu: PAGE=1 needs PLATFORM=xvfb" >&2; exit 1; }
+  window=$(DISPLAY=$display xdotool search --pid "$program_pid" --onlyvisible | head -n1)
+  DISPLAY=$display xdotool windowfocus --sync "$window" key --window "$window" ctrl+alt+shift+k
+  sleep 2
+fi
 kill -0 "$program_pid" 2>/dev/null || { echo "program_cpu: the program has ended" >&2; exit 1; }
 
 ticks=$(getconf CLK_TCK)

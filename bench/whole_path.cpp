@@ -44,10 +44,10 @@ namespace {
 // Byte messages posted by the reader thread, counted on their way.
 std::atomic<std::uint64_t> bytesPosted{0};
 
-void countingPoster(void* window, std::uint32_t wparam, std::intptr_t lparam)
+void countingPoster(void* queue, std::uint32_t wparam, std::intptr_t lparam)
 {
     bytesPosted.fetch_add(1, std::memory_order_relaxed);
-    ByteEvent::post(window, wparam, lparam);
+    ByteQueue::post(queue, wparam, lparam);
 }
 
 // The window as the program has it, counting the byte messages it has taken
@@ -152,7 +152,7 @@ void openPort(CountingForm& form, const QString& pty)
 {
     // The counting poster is in place before the reader starts, so that
     // every message of the new line is counted.
-    PortUnit::SetByteMessageTarget(&countingPoster, static_cast<QObject*>(&form));
+    PortUnit::SetByteMessageTarget(&countingPoster, &form.byteQueue());
     PortSelector* selector = form.ui()->ComboBox3;
     selector->addItem(pty);
     selector->setCurrentIndex(selector->count() - 1);

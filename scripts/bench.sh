@@ -8,8 +8,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-# Xvfb for the measurement with an inactive window.
-kalvi7_ensure_packages "${KALVI7_RUN_PACKAGES[@]}" "${KALVI7_TEST_PACKAGES[@]}" xvfb
+# Xvfb for the measurement with a shown (inactive) window; xdotool sends it
+# the service key chord for the service page.
+kalvi7_ensure_packages "${KALVI7_RUN_PACKAGES[@]}" "${KALVI7_TEST_PACKAGES[@]}" xvfb xdotool
 
 build=${BUILD_DIR:-build-bench}
 cpu_seconds=${CPU_SECONDS:-60}
@@ -35,10 +36,14 @@ QT_QPA_PLATFORM=offscreen "$build/bench/whole_path" 2> >(grep -v 'XDG_RUNTIME_DI
 
 cpu() { bench/program_cpu.sh "$build" "$@"; }
 echo "== the program (build/kalvi7) at line rate: telemetry back to back at 38 400 baud in 5 ms slices, ${cpu_seconds} s"
-echo " offscreen (window active):";   PLATFORM=offscreen cpu "$cpu_seconds" "$build/bench/line_feeder"
-echo " Xvfb (window inactive):";      PLATFORM=xvfb cpu "$cpu_seconds" "$build/bench/line_feeder"
-echo " offscreen, bytes in 16 ms slices as from a USB adapter:"
-PLATFORM=offscreen cpu "$cpu_seconds" "$build/bench/line_feeder" --slice-ms 16
+echo " a radiosonde in flight, every field changing every frame; Xvfb (window shown, inactive):"
+echo "  operator page:";            PLATFORM=xvfb cpu "$cpu_seconds" "$build/bench/line_feeder"
+echo "  service page:";             PAGE=1 PLATFORM=xvfb cpu "$cpu_seconds" "$build/bench/line_feeder"
+echo " a radiosonde standing still, only the packet number changing:"
+echo "  Xvfb (window shown, inactive):"; PLATFORM=xvfb cpu "$cpu_seconds" "$build/bench/line_feeder" --still
+echo "  offscreen (window active):";     PLATFORM=offscreen cpu "$cpu_seconds" "$build/bench/line_feeder" --still
+echo "  offscreen, bytes in 16 ms slices as from a USB adapter:"
+PLATFORM=offscreen cpu "$cpu_seconds" "$build/bench/line_feeder" --still --slice-ms 16
 echo "== the program with the simulator paced at 38 400 baud, cyclic telemetry once a second, ${cpu_seconds} s"
 PLATFORM=xvfb cpu "$cpu_seconds" "$build/kalvi7-sim" --warmup 0
 echo "== the program on a silent line (watchdog requests every 3 s), ${idle_seconds} s"

@@ -22,6 +22,7 @@
 #include "PortUnit.h"
 #include "byte_event.h"
 #include "error_box.h"
+#include "field_backdrop.h"
 #include "input_blocker.h"
 #include "service_chord.h"
 #include "telemetry.h"
@@ -83,6 +84,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::
     setLocale(windowlocale::numbers());
     ui_->setupUi(this);
     findWidgets();
+    // The value fields change many times a second: each keeps a picture of
+    // what lies beneath it instead of having it redrawn every time.
+    new FieldBackdrops(*this, std::vector<QLabel*>(fields_.begin(), fields_.end()));
     wireWindow();
     wireEditors();
 
@@ -297,6 +301,10 @@ void TForm1::applyWindowSize()
 
 bool TForm1::event(QEvent* e)
 {
+    if (e->type() == ByteQueue::wakeType()) {
+        byteQueue_.deliver();
+        return true;
+    }
     if (e->type() == ByteEvent::eventType()) {
         const auto* byte = static_cast<const ByteEvent*>(e);
         PortUnit::ByteMessageTaken();

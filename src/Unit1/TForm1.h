@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "byte_event.h"
 #include "form_view.h"
 #include "receiver.h"
 
@@ -65,6 +66,8 @@ public:
     static void showErrorBox(const QString& message);
 
     const protocol::FrameReceiver& receiver() const { return *receiver_; }
+    // Where the reader thread's byte messages wait for the window.
+    ByteQueue& byteQueue() { return byteQueue_; }
     Ui::TForm1* ui() const { return ui_.get(); }
 
     // For tests only: the watchdog's interval (the program keeps 3000 ms).
@@ -110,6 +113,7 @@ private:
     std::unique_ptr<Ui::TForm1> ui_;
     std::unique_ptr<protocol::FrameReceiver> receiver_;  // owns RxBuf
     QTimer Timer3;
+    ByteQueue byteQueue_{this};
     std::array<QLabel*, telemetry::kFieldCount> fields_{};
     std::array<QLineEdit*, telemetry::kEditorCount> editors_{};
     std::array<QCheckBox*, 5> boxes_{};

@@ -73,7 +73,7 @@ void TForm1::FormCreate()
 
     // The receiver exists before the port opens, so no byte can come first.
     receiver_ = std::make_unique<protocol::FrameReceiver>(*this);
-    PortUnit::SetByteMessageTarget(&ByteEvent::post, static_cast<QObject*>(this));
+    PortUnit::SetByteMessageTarget(&ByteQueue::post, &byteQueue_);
 
     PortSetting();
 }

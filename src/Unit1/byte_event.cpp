@@ -1,0 +1,51 @@
+#include "byte_event.h"
+
+void ByteQueue::post(void* queue, std::uint32_t wparam, std::intptr_t lparam)
+{
+    auto& self = *static_cast<ByteQueue*>(queue);
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(self.mutex_);
+        self.messages_.push_back({wparam, lparam});
+        wake = !self.wakePending_;
+        self.wakePending_ = true;
+    }
+    if (wake)
+        QCoreApplication::postEvent(self.window_, new QEvent(wakeType()));
+}
+
+QEvent::Type ByteQueue::wakeType()
+{
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+void ByteQueue::deliver()
+{
+    std::size_t waiting = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        wakePending_ = false;  // this is the wake, being delivered
+        waiting = messages_.size();
+    }
+    for (; waiting > 0; --waiting) {
+        Message message{};
+        bool wake = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (messages_.empty())
+                break;  // a nested delivery took them
+            message = messages_.front();
+            messages_.pop_front();
+            // Whatever still waits has a wake of its own, so that a handler
+            // that runs a nested event loop (a modal box) still receives
+            // the bytes behind this one, as it would posted events.
+            wake = !messages_.empty() && !wakePending_;
+            wakePending_ = wakePending_ || wake;
+        }
+        if (wake)
+            QCoreApplication::postEvent(window_, new QEvent(wakeType()));
+        ByteEvent event(message.wparam, message.lparam);
+        QCoreApplication::sendEvent(window_, &event);
+    }
+}
