@@ -44,8 +44,7 @@ public:
     telemetry::TimeOfDay localTime() const override { return {12, 34, 56}; }
 
     void restartTimer3() override {}
-    void setPacketNumberColour(bool) override {}
-    void dispatchFrame(const protocol::RxBuffer& RxBuf) override
+    void frameReceived(const protocol::RxBuffer& RxBuf) override
     {
         ++framesDispatched;
         telemetry::dispatchFrame(RxBuf, *this);

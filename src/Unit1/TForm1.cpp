@@ -228,9 +228,11 @@ void TForm1::restartTimer3()
     Timer3.start();
 }
 
-void TForm1::setPacketNumberColour(bool crcGood) { windowcolours::showVerdict(*ui_->Label5, crcGood); }
+void TForm1::byteTaken() { restartTimer3(); }
 
-void TForm1::dispatchFrame(const protocol::RxBuffer& RxBuf) { telemetry::dispatchFrame(RxBuf, *this); }
+void TForm1::frameChecked(bool crcGood) { windowcolours::showVerdict(*ui_->Label5, crcGood); }
+
+void TForm1::frameReceived(const protocol::RxBuffer& RxBuf) { telemetry::dispatchFrame(RxBuf, *this); }
 
 // --- Byte messages, request switches, watchdog ------------------------------
 

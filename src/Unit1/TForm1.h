@@ -52,8 +52,12 @@ public:
     void writeComByte(std::uint8_t byte) override;
     telemetry::TimeOfDay localTime() const override;
     void restartTimer3() override;
-    void setPacketNumberColour(bool crcGood) override;
-    void dispatchFrame(const protocol::RxBuffer& RxBuf) override;
+
+    // --- ReceiverSink: a taken byte restarts Timer3, the CRC verdict colours
+    // Label5, a good frame goes to its decoder ---
+    void byteTaken() override;
+    void frameChecked(bool crcGood) override;
+    void frameReceived(const protocol::RxBuffer& RxBuf) override;
 
     // Handler of one byte message from the reader thread.
     void Calc(std::uint32_t wparam, std::intptr_t lparam);

@@ -74,6 +74,9 @@ public:
 
     // Local wall-clock time of the computer (the acknowledgement's stamp).
     virtual TimeOfDay localTime() const = 0;
+
+    // The link watchdog: stop and start Timer3, so its 3000 ms count afresh.
+    virtual void restartTimer3() = 0;
 };
 
 // Copies the text of a service-page field into its operator-page copy,

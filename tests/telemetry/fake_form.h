@@ -41,7 +41,7 @@ public:
     bool recordTexts = true;               // off: no allocation per setText (benchmarks)
     std::vector<TextWrite> textLog;        // every setText, in order
     std::vector<std::uint8_t> wire;        // every writeComByte, in order
-    std::vector<bool> packetColours;       // setPacketNumberColour verdicts
+    std::vector<bool> packetColours;       // frameChecked verdicts
     int timerRestarts = 0;
     int framesDispatched = 0;
 
@@ -127,10 +127,12 @@ public:
     void writeComByte(std::uint8_t byte) override { wire.push_back(byte); }
     TimeOfDay localTime() const override { return clock; }
 
-    // --- ReceiverSink ---
     void restartTimer3() override { ++timerRestarts; }
-    void setPacketNumberColour(bool crcGood) override { packetColours.push_back(crcGood); }
-    void dispatchFrame(const protocol::RxBuffer& RxBuf) override
+
+    // --- ReceiverSink ---
+    void byteTaken() override { restartTimer3(); }
+    void frameChecked(bool crcGood) override { packetColours.push_back(crcGood); }
+    void frameReceived(const protocol::RxBuffer& RxBuf) override
     {
         ++framesDispatched;
         telemetry::dispatchFrame(RxBuf, *this);
