@@ -68,7 +68,7 @@ for dir in common protocol telemetry app; do
     [ -e "$file" ] && [ "$file" != "$root/src/app/main.cpp" ] && sources+=("$file")
   done
 done
-for file in "$root/src/PortUnit/PortUnit_win32.cpp"; do
+for file in "$root/src/PortUnit/PortUnit_common.cpp" "$root/src/PortUnit/PortUnit_win32.cpp"; do
   if [ -e "$file" ]; then
     sources+=("$file")
   else
@@ -115,6 +115,7 @@ int main()
 }
 CPP
   if "$cxx" "${flags[@]}" "${includes[@]}" "$work/link_check.cpp" "$driver_object" \
+      "$work/objects/src_PortUnit_PortUnit_common.cpp.o" \
       -static -o "$work/link_check.exe" >"$work/log" 2>&1; then
     echo "ok    serial driver links into a Windows program"
   else
