@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "decoding_sink.h"
 #include "form_view.h"
 #include "receiver.h"
 
@@ -32,14 +33,16 @@ class QLineEdit;
 class QCheckBox;
 QT_END_NAMESPACE
 
-class TForm1 : public QMainWindow, public telemetry::FormView {
+// The window is the receiver's sink: good frames go to the decoders, which
+// write into the window's FormView.
+class TForm1 : public QMainWindow, public telemetry::FormView, public telemetry::DecodingSink {
     Q_OBJECT
 
 public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // --- FormView (the decoders' and the receiver's view of the window) ---
+    // --- FormView (the decoders' view of the window) ---
     void setText(telemetry::Field field, const std::string& text) override;
     std::string text(telemetry::Field field) const override;
     void setEditText(telemetry::Editor editor, const std::string& text) override;
@@ -54,10 +57,9 @@ public:
     void restartTimer3() override;
 
     // --- ReceiverSink: a taken byte restarts Timer3, the CRC verdict colours
-    // Label5, a good frame goes to its decoder ---
+    // Label5; good frames go to the decoders (DecodingSink) ---
     void byteTaken() override;
     void frameChecked(bool crcGood) override;
-    void frameReceived(const protocol::RxBuffer& RxBuf) override;
 
     // Handler of one byte message from the reader thread.
     void Calc(std::uint32_t wparam, std::intptr_t lparam);

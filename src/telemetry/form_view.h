@@ -7,8 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "receiver.h"
-
 namespace telemetry {
 
 // Every display field (value label) that a decoder or the watchdog writes,
@@ -47,8 +45,10 @@ struct TimeOfDay {
     int hour = 0, minute = 0, second = 0;
 };
 
-class FormView : public protocol::ReceiverSink {
+class FormView {
 public:
+    virtual ~FormView() = default;
+
     // Display fields hold one line of UTF-8 text.
     virtual void setText(Field field, const std::string& text) = 0;
     virtual std::string text(Field field) const = 0;
