@@ -54,7 +54,7 @@ trap cleanup EXIT
 flags=(-std=c++20 -Wall -Wextra)
 [ "$strict" = 1 ] && flags+=(-Werror)
 includes=()
-for dir in common protocol telemetry app PortUnit; do
+for dir in common protocol telemetry editors app PortUnit; do
   includes+=(-I "$root/src/$dir")
 done
 
@@ -63,7 +63,7 @@ warnings=0
 
 # 1. Each source on its own.
 sources=()
-for dir in common protocol telemetry app; do
+for dir in common protocol telemetry editors app; do
   for file in "$root"/src/$dir/*.cpp; do
     [ -e "$file" ] && [ "$file" != "$root/src/app/main.cpp" ] && sources+=("$file")
   done
