@@ -10,7 +10,7 @@
 #
 # Three checks, all with -std=c++20 -Wall -Wextra:
 #   1. every core source that exists is compiled on its own (src/common,
-#      src/protocol, src/telemetry, src/app but main.cpp, and the Win32
+#      src/protocol, src/telemetry, src/editors, src/settings, and the Win32
 #      serial driver), and the serial driver is linked into a small program,
 #      which catches missing Win32 libraries;
 #   2. the window (every source of src/Unit1) and the program entry
@@ -54,7 +54,7 @@ trap cleanup EXIT
 flags=(-std=c++20 -Wall -Wextra)
 [ "$strict" = 1 ] && flags+=(-Werror)
 includes=()
-for dir in common protocol telemetry editors app PortUnit; do
+for dir in common protocol telemetry editors settings app PortUnit; do
   includes+=(-I "$root/src/$dir")
 done
 
@@ -63,7 +63,7 @@ warnings=0
 
 # 1. Each source on its own.
 sources=()
-for dir in common protocol telemetry editors app; do
+for dir in common protocol telemetry editors settings app; do
   for file in "$root"/src/$dir/*.cpp; do
     [ -e "$file" ] && [ "$file" != "$root/src/app/main.cpp" ] && sources+=("$file")
   done
