@@ -76,7 +76,9 @@ bool isPageTurnKey(const QKeyEvent& key)
 }  // namespace
 
 TForm1::TForm1(QWidget* parent)
-    : QMainWindow(parent), DecodingSink(static_cast<telemetry::FormView&>(*this)), ui_(std::make_unique<Ui::TForm1>())
+    : QMainWindow(parent),
+      DecodingSink(static_cast<telemetry::FormView&>(*this)),
+      ui_(std::make_unique<Ui::TForm1>())
 {
     Q_INIT_RESOURCE(kalvi7);
     // Every control made below inherits it: the spin editors show and read

@@ -1,8 +1,9 @@
 // The one window of the program: the operator page "Телеметрия" and the
 // service page "Управление", every display field, the request switches,
 // the editors, the status bar and the link watchdog. The layout lives in
-// TForm1.ui; this class wires the handlers and implements FormView, through
-// which the receiver, the decoders and the request chain reach the widgets.
+// TForm1.ui; this class wires the handlers, implements FormView, through
+// which the decoders and the request chain reach the widgets, and is the
+// receiver's sink.
 //
 // Handler definitions are split by job:
 //   TForm1.cpp          window, FormView, receiver wiring, request switches,
