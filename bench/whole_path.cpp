@@ -65,7 +65,7 @@ public:
     // A new line numbers its frames afresh.
     void newLine() { numbered_ = false; }
 
-    void dispatchFrame(const protocol::RxBuffer& RxBuf) override
+    void frameReceived(const protocol::RxBuffer& RxBuf) override
     {
         if (RxBuf[0] == protocol::PT_TELEMETRY) {
             const std::uint8_t number = RxBuf[3];
@@ -76,13 +76,13 @@ public:
             ++telemetryFrames;
             lastFrameAtNs = clock.nsecsElapsed();
         }
-        TForm1::dispatchFrame(RxBuf);
+        TForm1::frameReceived(RxBuf);
     }
-    void setPacketNumberColour(bool crcGood) override
+    void frameChecked(bool crcGood) override
     {
         if (!crcGood)
             ++badFrames;
-        TForm1::setPacketNumberColour(crcGood);
+        TForm1::frameChecked(crcGood);
     }
 
 protected:

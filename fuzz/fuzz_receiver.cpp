@@ -25,6 +25,7 @@
 namespace {
 
 using telemetry::testing::FakeForm;
+using telemetry::testing::RecordingSink;
 
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "fuzz_receiver: %s\n", what);
@@ -69,44 +70,47 @@ void checkReceiver(const protocol::FrameReceiver& rx) {
     if (rx.rxSynced() == 1 && rx.rxPos() >= rx.rxBuf()[1] + 2) fail("frame in progress past its length");
 }
 
-void deliver(FakeForm& form, protocol::FrameReceiver& rx, std::uint32_t wparam, std::intptr_t lparam) {
+void deliver(FakeForm& form, RecordingSink& sink, protocol::FrameReceiver& rx, std::uint32_t wparam,
+             std::intptr_t lparam) {
     const auto posBefore = rx.rxPos();
     const auto syncedBefore = rx.rxSynced();
     const auto bufBefore = rx.rxBuf();
     rx.Calc(wparam, lparam);
     if (lparam != 1) {
-        if (form.timerRestarts != 0 || !form.packetColours.empty() || rx.rxPos() != posBefore ||
+        if (sink.bytesTaken != 0 || !sink.verdicts.empty() || rx.rxPos() != posBefore ||
             rx.rxSynced() != syncedBefore || rx.rxBuf() != bufBefore)
             fail("a message with lparam other than 1 had an effect");
     } else {
-        if (form.timerRestarts != 1) fail("Timer3 not restarted exactly once for a byte");
-        if (form.packetColours.size() > 1) fail("more than one verdict for one byte");
+        if (sink.bytesTaken != 1) fail("a byte not reported taken exactly once (Timer3's restart)");
+        if (sink.verdicts.size() > 1) fail("more than one verdict for one byte");
     }
     checkReceiver(rx);
     checkTexts(form);
     form.clearRecords();
+    sink.clearRecords();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FakeForm form;
-    protocol::FrameReceiver rx(form);
+    RecordingSink sink(form);
+    protocol::FrameReceiver rx(sink);
     std::size_t i = 0;
     while (i < size) {
         if (data[i] != 0xFF) {
-            deliver(form, rx, data[i++], 1);
+            deliver(form, sink, rx, data[i++], 1);
         } else if (i + 1 < size && data[i + 1] == 0xFF) {
-            deliver(form, rx, 0xFF, 1);
+            deliver(form, sink, rx, 0xFF, 1);
             i += 2;
         } else if (i + 3 < size && data[i + 1] == 0xFE) {
             std::vector<std::uint8_t> body{data[i + 2], data[i + 3]};
             i += 4;
             while (body.size() < body[1]) body.push_back(i < size ? data[i++] : 0);
-            for (std::uint8_t byte : protocol::wrapBody(body)) deliver(form, rx, byte, 1);
+            for (std::uint8_t byte : protocol::wrapBody(body)) deliver(form, sink, rx, byte, 1);
         } else if (i + 3 < size) {
             const auto lparam = static_cast<std::int8_t>(data[i + 1]);
-            deliver(form, rx, data[i + 2] | (std::uint32_t{data[i + 3]} << 8), lparam);
+            deliver(form, sink, rx, data[i + 2] | (std::uint32_t{data[i + 3]} << 8), lparam);
             i += 4;
         } else {
             break;

@@ -10,7 +10,7 @@
 #
 # Three checks, all with -std=c++20 -Wall -Wextra:
 #   1. every core source that exists is compiled on its own (src/common,
-#      src/protocol, src/telemetry, src/app but main.cpp, and the Win32
+#      src/protocol, src/telemetry, src/editors, src/settings, and the Win32
 #      serial driver), and the serial driver is linked into a small program,
 #      which catches missing Win32 libraries;
 #   2. the window (every source of src/Unit1) and the program entry
@@ -54,7 +54,7 @@ trap cleanup EXIT
 flags=(-std=c++20 -Wall -Wextra)
 [ "$strict" = 1 ] && flags+=(-Werror)
 includes=()
-for dir in common protocol telemetry app PortUnit; do
+for dir in common protocol telemetry editors settings app PortUnit; do
   includes+=(-I "$root/src/$dir")
 done
 
@@ -63,12 +63,12 @@ warnings=0
 
 # 1. Each source on its own.
 sources=()
-for dir in common protocol telemetry app; do
+for dir in common protocol telemetry editors settings app; do
   for file in "$root"/src/$dir/*.cpp; do
     [ -e "$file" ] && [ "$file" != "$root/src/app/main.cpp" ] && sources+=("$file")
   done
 done
-for file in "$root/src/PortUnit/PortUnit_win32.cpp"; do
+for file in "$root/src/PortUnit/PortUnit_common.cpp" "$root/src/PortUnit/PortUnit_win32.cpp"; do
   if [ -e "$file" ]; then
     sources+=("$file")
   else
@@ -115,6 +115,7 @@ int main()
 }
 CPP
   if "$cxx" "${flags[@]}" "${includes[@]}" "$work/link_check.cpp" "$driver_object" \
+      "$work/objects/src_PortUnit_PortUnit_common.cpp.o" \
       -static -o "$work/link_check.exe" >"$work/log" 2>&1; then
     echo "ok    serial driver links into a Windows program"
   else

@@ -3,8 +3,8 @@
 // to wake it when the window has caught up.
 #include "PortUnit.h"
 
-#include "byte_flow.h"
 #include "line_settings_posix.h"
+#include "port_common.h"
 #include "port_enum_linux.h"
 #include "termios2_baud.h"
 
@@ -20,7 +20,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -28,12 +27,7 @@ namespace PortUnit {
 
 namespace {
 
-const char* const TextNotOpened = "Ошибка: порт стенда не открыт";
-const char* const TextNotPurged = "Ошибка: порт не сброшен";
-const char* const TextNoState = "Ошибка - DCB не получен";
-const char* const TextLineSettings = "Ошибка установки параметров порта";
-const char* const TextNoTimeouts = "Ошибка получения таймаутов порта";
-const char* const TextTimeouts = "Ошибка установки таймаутов порта";
+using namespace detail;  // texts, Flow, PostBytes
 
 constexpr std::size_t ReadBufferSize = 256;
 
@@ -60,37 +54,60 @@ constexpr int GatherMs = 20;
 // which bytes are dropped without waiting until a write gets through again.
 constexpr int WriteRoomWaitMs = 500;
 
-// Module state. PortHandle is written only while no reader runs.
-int PortHandle = -1;
-std::thread ReaderThread;
-int ReaderWakeFd = -1;
-// Signalled when the window has taken enough byte messages for a reader
-// that stopped at the limit to read again.
-int ReaderRoomFd = -1;
-detail::ByteFlow Flow;
-std::atomic<bool> ReaderStopRequested{false};
-std::atomic<bool> ReaderRunning{false};
-bool WriteStalled = false;
+// The module's state, one instance. PortHandle is written only while no
+// reader runs; the reader thread reads it, the stop request and its wake-up
+// descriptors.
+struct PortState {
+    int PortHandle = -1;
+    std::thread ReaderThread;
+    int ReaderWakeFd = -1;
+    // Signalled when the window has taken enough byte messages for a reader
+    // that stopped at the limit to read again.
+    int ReaderRoomFd = -1;
+    std::atomic<bool> ReaderStopRequested{false};
+    std::atomic<bool> ReaderRunning{false};
+    bool WriteStalled = false;
 
-std::mutex TargetMutex;
-ByteMessagePoster TargetPoster = nullptr;
-void* TargetContext = nullptr;
+    bool StopRequested() const { return ReaderStopRequested.load(std::memory_order_acquire); }
+
+    // Closes the reader's wake-up descriptors; the reader is not running.
+    void CloseWakeups()
+    {
+        CloseIfOpen(ReaderWakeFd);
+        CloseIfOpen(ReaderRoomFd);
+    }
+
+    // Back to a closed port: no reader, no descriptor, no stalled write.
+    // Only once the reader thread has been joined.
+    void Reset()
+    {
+        CloseWakeups();
+        if (PortHandle >= 0) {
+            ioctl(PortHandle, TIOCNXCL);
+            CloseIfOpen(PortHandle);
+        }
+        ReaderStopRequested.store(false, std::memory_order_release);
+        ReaderRunning.store(false, std::memory_order_release);
+        WriteStalled = false;
+    }
+
+private:
+    static void CloseIfOpen(int& fd)
+    {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
+};
+
+PortState State;
 
 // Waits on the wake-up descriptor alone; true when a stop was asked for.
 bool WaitForStop(int timeoutMs)
 {
-    pollfd wake{ReaderWakeFd, POLLIN, 0};
+    pollfd wake{State.ReaderWakeFd, POLLIN, 0};
     poll(&wake, 1, timeoutMs);
-    return ReaderStopRequested.load(std::memory_order_acquire);
-}
-
-void SignalRoom()
-{
-    const int room = ReaderRoomFd;
-    if (room < 0)
-        return;
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t signalled = write(room, &one, sizeof one);
+    return State.StopRequested();
 }
 
 // Holds the reader while the window is a full limit of byte messages
@@ -99,36 +116,53 @@ void SignalRoom()
 bool WaitForTakenMessages()
 {
     while (!Flow.MayResume()) {
-        pollfd watched[2] = {{ReaderWakeFd, POLLIN, 0}, {ReaderRoomFd, POLLIN, 0}};
+        pollfd watched[2] = {{State.ReaderWakeFd, POLLIN, 0}, {State.ReaderRoomFd, POLLIN, 0}};
         if (poll(watched, 2, -1) < 0 && errno != EINTR)
             return false;
-        if (ReaderStopRequested.load(std::memory_order_acquire))
+        if (State.StopRequested())
             return false;
         std::uint64_t signals = 0;
-        [[maybe_unused]] const ssize_t cleared = read(ReaderRoomFd, &signals, sizeof signals);
+        [[maybe_unused]] const ssize_t cleared = read(State.ReaderRoomFd, &signals, sizeof signals);
     }
-    return !ReaderStopRequested.load(std::memory_order_acquire);
-}
-
-void PostBytes(const std::uint8_t* bytes, std::size_t count)
-{
-    ByteMessagePoster poster;
-    void* context;
-    {
-        std::lock_guard<std::mutex> lock(TargetMutex);
-        poster = TargetPoster;
-        context = TargetContext;
-    }
-    if (poster == nullptr)
-        return;
-    // Counted before posting: the window may take a message before the
-    // poster has returned.
-    Flow.Posted(count);
-    for (std::size_t i = 0; i < count; ++i)
-        poster(context, bytes[i], 1);
+    return !State.StopRequested();
 }
 
 enum class Drain { DeliveredLittle, DeliveredMuch, NothingQueued, LineDown };
+
+// What a drain reports once it has delivered `delivered` bytes; `otherwise`
+// when it has delivered none.
+Drain DrainResult(std::size_t delivered, Drain otherwise)
+{
+    if (delivered == 0)
+        return otherwise;
+    return delivered < ReadBufferSize ? Drain::DeliveredLittle : Drain::DeliveredMuch;
+}
+
+// The bytes the terminal reports queued; 0 when it cannot say.
+std::size_t QueuedBytes()
+{
+    int queued = 0;
+    if (ioctl(State.PortHandle, FIONREAD, &queued) != 0 || queued < 0)
+        return 0;
+    return static_cast<std::size_t>(queued);
+}
+
+enum class ReadResult { Got, Interrupted, QueueEmpty, LineDown };
+
+// One read of at most `wanted` bytes; `got` holds the count when some came.
+ReadResult ReadOnce(std::uint8_t* buffer, std::size_t wanted, std::size_t& got)
+{
+    const ssize_t n = read(State.PortHandle, buffer, wanted);
+    if (n > 0) {
+        got = static_cast<std::size_t>(n);
+        return ReadResult::Got;
+    }
+    if (n < 0 && errno == EINTR)
+        return ReadResult::Interrupted;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return ReadResult::QueueEmpty;
+    return ReadResult::LineDown;
+}
 
 // Reads what the port has queued, at most ReadBufferSize bytes at a time,
 // and posts every byte, until the queue is empty.
@@ -136,41 +170,38 @@ Drain DrainReceiveQueue()
 {
     std::uint8_t buffer[ReadBufferSize];
     std::size_t delivered = 0;
-    const auto deliveredResult = [&delivered] {
-        return delivered < ReadBufferSize ? Drain::DeliveredLittle : Drain::DeliveredMuch;
-    };
-    while (!ReaderStopRequested.load(std::memory_order_acquire)) {
-        int queued = 0;
-        if (ioctl(PortHandle, FIONREAD, &queued) != 0)
-            queued = 0;
-        if (queued <= 0 && delivered > 0)
-            return deliveredResult();
+    while (!State.StopRequested()) {
+        const std::size_t queued = QueuedBytes();
+        if (queued == 0 && delivered > 0)
+            break;
         if (!Flow.HasRoomFor(ReadBufferSize) && !WaitForTakenMessages())
             break;
         // With nothing reported queued the read still runs once: it tells
         // an empty queue (EAGAIN) from a line that is down (0 or an error).
-        const std::size_t wanted = queued > 0 ? std::min<std::size_t>(queued, ReadBufferSize) : ReadBufferSize;
-        const ssize_t got = read(PortHandle, buffer, wanted);
-        if (got > 0) {
-            PostBytes(buffer, static_cast<std::size_t>(got));
-            delivered += static_cast<std::size_t>(got);
-            continue;
+        const std::size_t wanted = queued > 0 ? std::min(queued, ReadBufferSize) : ReadBufferSize;
+        std::size_t got = 0;
+        switch (ReadOnce(buffer, wanted, got)) {
+        case ReadResult::Got:
+            PostBytes(buffer, got);
+            delivered += got;
+            break;
+        case ReadResult::Interrupted:
+            break;
+        case ReadResult::QueueEmpty:
+            return DrainResult(delivered, Drain::NothingQueued);
+        case ReadResult::LineDown:
+            return DrainResult(delivered, Drain::LineDown);
         }
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return delivered > 0 ? deliveredResult() : Drain::NothingQueued;
-        return delivered > 0 ? deliveredResult() : Drain::LineDown;
     }
-    return delivered > 0 ? deliveredResult() : Drain::NothingQueued;
+    return DrainResult(delivered, Drain::NothingQueued);
 }
 
 // Blocks in poll() while the line is idle; ends only when CloseComPort asks.
 void ComReaderThread()
 {
     int retryPauseMs = FirstRetryPauseMs;
-    while (!ReaderStopRequested.load(std::memory_order_acquire)) {
-        pollfd watched[2] = {{PortHandle, POLLIN, 0}, {ReaderWakeFd, POLLIN, 0}};
+    while (!State.StopRequested()) {
+        pollfd watched[2] = {{State.PortHandle, POLLIN, 0}, {State.ReaderWakeFd, POLLIN, 0}};
         const int ready = poll(watched, 2, -1);
         if (ready < 0 && errno == EINTR)
             continue;
@@ -201,49 +232,42 @@ void ComReaderThread()
             break;
         retryPauseMs = std::min(retryPauseMs * 2, LongestRetryPauseMs);
     }
-    ReaderRunning.store(false, std::memory_order_release);
+    State.ReaderRunning.store(false, std::memory_order_release);
 }
 
 // Starting the reader has no error text of its own; should it fail, the
 // port stays open without a reader and the system says why.
 void StartComReader()
 {
-    ReaderWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (ReaderWakeFd < 0)
+    State.ReaderWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (State.ReaderWakeFd < 0)
         throw PortError(std::system_category().message(errno));
-    ReaderRoomFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (ReaderRoomFd < 0) {
+    State.ReaderRoomFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (State.ReaderRoomFd < 0) {
         const int error = errno;
-        close(ReaderWakeFd);
-        ReaderWakeFd = -1;
+        State.CloseWakeups();
         throw PortError(std::system_category().message(error));
     }
-    ReaderStopRequested.store(false, std::memory_order_release);
-    ReaderRunning.store(true, std::memory_order_release);
+    State.ReaderStopRequested.store(false, std::memory_order_release);
+    State.ReaderRunning.store(true, std::memory_order_release);
     try {
-        ReaderThread = std::thread(ComReaderThread);
+        State.ReaderThread = std::thread(ComReaderThread);
     } catch (const std::system_error& error) {
-        ReaderRunning.store(false, std::memory_order_release);
-        close(ReaderWakeFd);
-        ReaderWakeFd = -1;
-        close(ReaderRoomFd);
-        ReaderRoomFd = -1;
+        State.ReaderRunning.store(false, std::memory_order_release);
+        State.CloseWakeups();
         throw PortError(error.what());
     }
 }
 
 void StopComReader()
 {
-    if (!ReaderThread.joinable())
+    if (!State.ReaderThread.joinable())
         return;
-    ReaderStopRequested.store(true, std::memory_order_release);
+    State.ReaderStopRequested.store(true, std::memory_order_release);
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t woken = write(ReaderWakeFd, &one, sizeof one);
-    ReaderThread.join();
-    close(ReaderWakeFd);
-    ReaderWakeFd = -1;
-    close(ReaderRoomFd);
-    ReaderRoomFd = -1;
+    [[maybe_unused]] const ssize_t woken = write(State.ReaderWakeFd, &one, sizeof one);
+    State.ReaderThread.join();
+    State.CloseWakeups();
 }
 
 // Exclusive use: an advisory lock, taken before anything about the line is
@@ -268,10 +292,10 @@ bool ApplyLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t
     // tcsetattr succeeds when any part of the change took, so the result is
     // read back.
     termios back{};
-    if (tcsetattr(PortHandle, TCSANOW, &line) != 0 || tcgetattr(PortHandle, &back) != 0
+    if (tcsetattr(State.PortHandle, TCSANOW, &line) != 0 || tcgetattr(State.PortHandle, &back) != 0
         || !detail::SameFraming(line, back))
         return false;
-    return detail::SetLineBaud(PortHandle, baudRate);
+    return detail::SetLineBaud(State.PortHandle, baudRate);
 }
 
 // Reads return at once with whatever is queued, possibly nothing.
@@ -280,7 +304,7 @@ bool ApplyReadTimeouts(termios line)
     line.c_cc[VMIN] = 0;
     line.c_cc[VTIME] = 0;
     termios back{};
-    return tcsetattr(PortHandle, TCSANOW, &line) == 0 && tcgetattr(PortHandle, &back) == 0
+    return tcsetattr(State.PortHandle, TCSANOW, &line) == 0 && tcgetattr(State.PortHandle, &back) == 0
         && back.c_cc[VMIN] == 0 && back.c_cc[VTIME] == 0;
 }
 
@@ -291,7 +315,7 @@ bool WaitForRoom(std::chrono::steady_clock::time_point deadline)
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
-        pollfd port{PortHandle, POLLOUT, 0};
+        pollfd port{State.PortHandle, POLLOUT, 0};
         const int ready = poll(&port, 1, static_cast<int>(left.count()));
         if (ready > 0)
             return (port.revents & POLLOUT) != 0;
@@ -302,26 +326,13 @@ bool WaitForRoom(std::chrono::steady_clock::time_point deadline)
 
 }  // namespace
 
-void SetByteMessageTarget(ByteMessagePoster poster, void* context)
+void detail::SignalRoom()
 {
-    {
-        std::lock_guard<std::mutex> lock(TargetMutex);
-        TargetPoster = poster;
-        TargetContext = context;
-        Flow.ResetCount();
-    }
-    SignalRoom();
-}
-
-void ByteMessageTaken()
-{
-    if (Flow.Taken())
-        SignalRoom();
-}
-
-std::int64_t ByteMessagesInFlight()
-{
-    return Flow.InFlight();
+    const int room = State.ReaderRoomFd;
+    if (room < 0)
+        return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t signalled = write(room, &one, sizeof one);
 }
 
 std::vector<std::string> EnumComPorts()
@@ -356,22 +367,22 @@ void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t p
         close(fd);
         throw PortError(TextNotOpened);
     }
-    PortHandle = fd;
+    State.PortHandle = fd;
 
     // The receive mask and the driver queue sizes of the Windows driver have
     // no counterpart here; those steps always succeed.
 
-    if (tcflush(PortHandle, TCIOFLUSH) != 0)
+    if (tcflush(State.PortHandle, TCIOFLUSH) != 0)
         throw PortError(TextNotPurged);
 
     termios line{};
-    if (tcgetattr(PortHandle, &line) != 0)
+    if (tcgetattr(State.PortHandle, &line) != 0)
         throw PortError(TextNoState);
 
     if (!ApplyLineSettings(baudRate, parity, dataBits, stopBits, line))
         throw PortError(TextLineSettings);
 
-    if (tcgetattr(PortHandle, &line) != 0)
+    if (tcgetattr(State.PortHandle, &line) != 0)
         throw PortError(TextNoTimeouts);
 
     if (!ApplyReadTimeouts(line))
@@ -387,33 +398,28 @@ void CloseComPort(bool close)
     // The reader is joined first: it holds no pending operation on the port
     // afterwards, so the descriptor can go at once.
     StopComReader();
-    if (PortHandle >= 0) {
-        ioctl(PortHandle, TIOCNXCL);
-        ::close(PortHandle);
-        PortHandle = -1;
-    }
-    WriteStalled = false;
+    State.Reset();
 }
 
 void WriteComByte(std::int32_t channel, std::uint8_t byte)
 {
-    if (channel != 1 || PortHandle < 0)
+    if (channel != 1 || State.PortHandle < 0)
         return;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WriteRoomWaitMs);
     for (;;) {
-        const ssize_t written = write(PortHandle, &byte, 1);
+        const ssize_t written = write(State.PortHandle, &byte, 1);
         if (written == 1) {
-            WriteStalled = false;
+            State.WriteStalled = false;
             return;
         }
         if (written < 0 && errno == EINTR)
             continue;
         // A full output buffer is waited out, so that a frame is not cut in
         // the middle; other failures lose the byte without notice.
-        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !WriteStalled) {
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !State.WriteStalled) {
             if (WaitForRoom(deadline))
                 continue;
-            WriteStalled = true;
+            State.WriteStalled = true;
         }
         return;
     }
@@ -421,12 +427,12 @@ void WriteComByte(std::int32_t channel, std::uint8_t byte)
 
 bool IsPortOpen()
 {
-    return PortHandle >= 0;
+    return State.PortHandle >= 0;
 }
 
 bool IsReaderRunning()
 {
-    return ReaderRunning.load(std::memory_order_acquire);
+    return State.ReaderRunning.load(std::memory_order_acquire);
 }
 
 }  // namespace PortUnit

@@ -14,7 +14,7 @@
 
 #include "PortUnit.h"
 
-#include "byte_flow.h"
+#include "port_common.h"
 
 #include <algorithm>
 #include <atomic>
@@ -26,14 +26,7 @@ namespace PortUnit {
 
 namespace {
 
-const char* const TextNotOpened = "Ошибка: порт стенда не открыт";
-const char* const TextMask = "Ошибка установки маски порта";
-const char* const TextQueues = "Ошибка установки буфера приема-передачи";
-const char* const TextNotPurged = "Ошибка: порт не сброшен";
-const char* const TextNoState = "Ошибка - DCB не получен";
-const char* const TextLineSettings = "Ошибка установки параметров порта";
-const char* const TextNoTimeouts = "Ошибка получения таймаутов порта";
-const char* const TextTimeouts = "Ошибка установки таймаутов порта";
+using namespace detail;  // texts, Flow, PostBytes
 
 constexpr DWORD ReadBufferSize = 256;
 constexpr DWORD DriverQueueSize = 256;
@@ -62,15 +55,10 @@ HANDLE ReaderStopEvent = nullptr;
 // Set when the window has taken enough byte messages for a reader that
 // stopped at the limit to read again (auto-reset).
 HANDLE ReaderRoomEvent = nullptr;
-detail::ByteFlow Flow;
 OVERLAPPED ReaderWait{};  // owned by the reader thread
 std::atomic<bool> ReaderStopRequested{false};
 std::atomic<bool> ReaderRunning{false};
 std::deque<std::unique_ptr<PendingWrite>> PendingWrites;
-
-SRWLOCK TargetLock = SRWLOCK_INIT;
-ByteMessagePoster TargetPoster = nullptr;
-void* TargetContext = nullptr;
 
 std::wstring Widen(const std::string& text)
 {
@@ -104,12 +92,6 @@ std::string SystemMessage(DWORD code)
     return message.empty() ? "error " + std::to_string(code) : message;
 }
 
-void SignalRoom()
-{
-    if (ReaderRoomEvent != nullptr)
-        SetEvent(ReaderRoomEvent);
-}
-
 // Holds the reader while the window is a full limit of byte messages
 // behind; false when a stop was asked for meanwhile. A room signal given
 // before the wait began is still seen; a stale one costs one more look.
@@ -121,21 +103,6 @@ bool WaitForTakenMessages()
             return false;
     }
     return !ReaderStopRequested.load(std::memory_order_acquire);
-}
-
-void PostBytes(const BYTE* bytes, DWORD count)
-{
-    AcquireSRWLockShared(&TargetLock);
-    const ByteMessagePoster poster = TargetPoster;
-    void* const context = TargetContext;
-    ReleaseSRWLockShared(&TargetLock);
-    if (poster == nullptr)
-        return;
-    // Counted before posting: the window may take a message before the
-    // poster has returned.
-    Flow.Posted(count);
-    for (DWORD i = 0; i < count; ++i)
-        poster(context, bytes[i], 1);
 }
 
 // Runs one overlapped operation of the reader to its end. False when it
@@ -285,25 +252,10 @@ void FinishPendingWrites()
 
 }  // namespace
 
-void SetByteMessageTarget(ByteMessagePoster poster, void* context)
+void detail::SignalRoom()
 {
-    AcquireSRWLockExclusive(&TargetLock);
-    TargetPoster = poster;
-    TargetContext = context;
-    Flow.ResetCount();
-    ReleaseSRWLockExclusive(&TargetLock);
-    SignalRoom();
-}
-
-void ByteMessageTaken()
-{
-    if (Flow.Taken())
-        SignalRoom();
-}
-
-std::int64_t ByteMessagesInFlight()
-{
-    return Flow.InFlight();
+    if (ReaderRoomEvent != nullptr)
+        SetEvent(ReaderRoomEvent);
 }
 
 std::vector<std::string> EnumComPorts()

@@ -76,7 +76,10 @@ bool isPageTurnKey(const QKeyEvent& key)
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::TForm1>())
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent),
+      DecodingSink(static_cast<telemetry::FormView&>(*this)),
+      ui_(std::make_unique<Ui::TForm1>())
 {
     Q_INIT_RESOURCE(kalvi7);
     // Every control made below inherits it: the spin editors show and read
@@ -232,9 +235,9 @@ void TForm1::restartTimer3()
     Timer3.start();
 }
 
-void TForm1::setPacketNumberColour(bool crcGood) { windowcolours::showVerdict(*ui_->Label5, crcGood); }
+void TForm1::byteTaken() { restartTimer3(); }
 
-void TForm1::dispatchFrame(const protocol::RxBuffer& RxBuf) { telemetry::dispatchFrame(RxBuf, *this); }
+void TForm1::frameChecked(bool crcGood) { windowcolours::showVerdict(*ui_->Label5, crcGood); }
 
 // --- Byte messages, request switches, watchdog ------------------------------
 

@@ -1,8 +1,9 @@
 // The one window of the program: the operator page "Телеметрия" and the
 // service page "Управление", every display field, the request switches,
 // the editors, the status bar and the link watchdog. The layout lives in
-// TForm1.ui; this class wires the handlers and implements FormView, through
-// which the receiver, the decoders and the request chain reach the widgets.
+// TForm1.ui; this class wires the handlers, implements FormView, through
+// which the decoders and the request chain reach the widgets, and is the
+// receiver's sink.
 //
 // Handler definitions are split by job:
 //   TForm1.cpp          window, FormView, receiver wiring, request switches,
@@ -21,6 +22,7 @@
 #include <string>
 
 #include "byte_event.h"
+#include "decoding_sink.h"
 #include "form_view.h"
 #include "receiver.h"
 
@@ -33,14 +35,16 @@ class QLineEdit;
 class QCheckBox;
 QT_END_NAMESPACE
 
-class TForm1 : public QMainWindow, public telemetry::FormView {
+// The window is the receiver's sink: good frames go to the decoders, which
+// write into the window's FormView.
+class TForm1 : public QMainWindow, public telemetry::FormView, public telemetry::DecodingSink {
     Q_OBJECT
 
 public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // --- FormView (the decoders' and the receiver's view of the window) ---
+    // --- FormView (the decoders' view of the window) ---
     void setText(telemetry::Field field, const std::string& text) override;
     std::string text(telemetry::Field field) const override;
     void setEditText(telemetry::Editor editor, const std::string& text) override;
@@ -53,8 +57,11 @@ public:
     void writeComByte(std::uint8_t byte) override;
     telemetry::TimeOfDay localTime() const override;
     void restartTimer3() override;
-    void setPacketNumberColour(bool crcGood) override;
-    void dispatchFrame(const protocol::RxBuffer& RxBuf) override;
+
+    // --- ReceiverSink: a taken byte restarts Timer3, the CRC verdict colours
+    // Label5; good frames go to the decoders (DecodingSink) ---
+    void byteTaken() override;
+    void frameChecked(bool crcGood) override;
 
     // Handler of one byte message from the reader thread.
     void Calc(std::uint32_t wparam, std::intptr_t lparam);

@@ -72,7 +72,7 @@ void TForm1::FormCreate()
     PageControl1Change();
 
     // The receiver exists before the port opens, so no byte can come first.
-    receiver_ = std::make_unique<protocol::FrameReceiver>(*this);
+    receiver_ = std::make_unique<protocol::FrameReceiver>(static_cast<protocol::ReceiverSink&>(*this));
     PortUnit::SetByteMessageTarget(&ByteQueue::post, &byteQueue_);
 
     PortSetting();

@@ -10,7 +10,7 @@ void FrameReceiver::Calc(std::uint32_t wparam, std::intptr_t lparam)
     if (lparam != 1)
         return;
 
-    sink_.restartTimer3();
+    sink_.byteTaken();
 
     RxBuf[RxPos] = static_cast<std::uint8_t>(wparam & 0xFFu);
     ++RxPos;
@@ -31,10 +31,10 @@ void FrameReceiver::Calc(std::uint32_t wparam, std::intptr_t lparam)
     if (RxSynced == 1 && RxPos >= length + 2u) {
         const std::uint16_t crc = crc16calc(RxBuf, static_cast<std::uint16_t>(length));
         const bool good = RxBuf[length] == (crc & 0xFFu) && RxBuf[length + 1] == (crc >> 8);
-        sink_.setPacketNumberColour(good);
+        sink_.frameChecked(good);
         if (good) {
             try {
-                sink_.dispatchFrame(RxBuf);
+                sink_.frameReceived(RxBuf);
             } catch (...) {
                 // A decoder that fails ends its own work silently; the fields
                 // it wrote before keep their texts.

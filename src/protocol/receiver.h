@@ -11,18 +11,19 @@ namespace protocol {
 inline constexpr std::size_t kRxBufSize = 200;
 using RxBuffer = std::array<std::uint8_t, kRxBufSize>;
 
-// What the receiver needs of the window: restart the link watchdog, show
-// the CRC verdict in the packet-number field, and decode a good frame.
+// What the receiver tells its owner, in the order it happens. A window
+// shows these; a program that only answers frames overrides frameReceived.
 class ReceiverSink {
 public:
     virtual ~ReceiverSink() = default;
-    // Stop and start Timer3, so its 3000 ms count afresh from this byte.
-    virtual void restartTimer3() = 0;
-    // Font colour of Label5: black for a good CRC, red for a bad one.
-    virtual void setPacketNumberColour(bool crcGood) = 0;
-    // A good frame of any type; RxBuf holds its body at body offsets, CRC
-    // bytes included. Anything thrown in here is swallowed by the receiver.
-    virtual void dispatchFrame(const RxBuffer& RxBuf) = 0;
+    // A byte message was taken, before the byte is buffered: the line is alive.
+    virtual void byteTaken() {}
+    // A frame is complete and its CRC was checked: good or bad.
+    virtual void frameChecked([[maybe_unused]] bool crcGood) {}
+    // A good frame of any type, right after frameChecked(true); RxBuf holds
+    // its body at body offsets, CRC bytes included. Anything thrown in here
+    // is swallowed by the receiver.
+    virtual void frameReceived(const RxBuffer& RxBuf) = 0;
 };
 
 class FrameReceiver {

@@ -7,8 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "receiver.h"
-
 namespace telemetry {
 
 // Every display field (value label) that a decoder or the watchdog writes,
@@ -47,8 +45,10 @@ struct TimeOfDay {
     int hour = 0, minute = 0, second = 0;
 };
 
-class FormView : public protocol::ReceiverSink {
+class FormView {
 public:
+    virtual ~FormView() = default;
+
     // Display fields hold one line of UTF-8 text.
     virtual void setText(Field field, const std::string& text) = 0;
     virtual std::string text(Field field) const = 0;
@@ -74,6 +74,9 @@ public:
 
     // Local wall-clock time of the computer (the acknowledgement's stamp).
     virtual TimeOfDay localTime() const = 0;
+
+    // The link watchdog: stop and start Timer3, so its 3000 ms count afresh.
+    virtual void restartTimer3() = 0;
 };
 
 // Copies the text of a service-page field into its operator-page copy,

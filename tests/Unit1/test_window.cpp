@@ -239,7 +239,7 @@ public:
     int frames = 0;
     int gaps = 0;
 
-    void dispatchFrame(const protocol::RxBuffer& RxBuf) override
+    void frameReceived(const protocol::RxBuffer& RxBuf) override
     {
         if (RxBuf[0] == protocol::PT_TELEMETRY) {
             if (frames > 0 && RxBuf[3] != static_cast<std::uint8_t>(last_ + 1))
@@ -247,7 +247,7 @@ public:
             last_ = RxBuf[3];
             ++frames;
         }
-        TForm1::dispatchFrame(RxBuf);
+        TForm1::frameReceived(RxBuf);
     }
 
 private:

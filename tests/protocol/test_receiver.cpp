@@ -12,16 +12,16 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-// Records what the receiver does to the window, in order:
-// 'T' timer restart, 'B' black verdict, 'R' red verdict, 'D' decoder call.
+// Records what the receiver reports, in order: 'T' byte taken, 'B' good CRC
+// (the window's black), 'R' bad CRC (red), 'D' good frame handed on.
 struct RecordingSink : ReceiverSink {
     std::string events;
     std::vector<Bytes> dispatched;  // the bodies handed to the decoders
     bool throwInDecoder = false;
 
-    void restartTimer3() override { events += 'T'; }
-    void setPacketNumberColour(bool good) override { events += good ? 'B' : 'R'; }
-    void dispatchFrame(const RxBuffer& buf) override
+    void byteTaken() override { events += 'T'; }
+    void frameChecked(bool good) override { events += good ? 'B' : 'R'; }
+    void frameReceived(const RxBuffer& buf) override
     {
         events += 'D';
         dispatched.emplace_back(buf.begin(), buf.begin() + buf[1]);

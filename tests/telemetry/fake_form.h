@@ -16,6 +16,7 @@
 
 #include "frame.h"
 #include "host_frames.h"
+#include "decoding_sink.h"
 #include "telemetry.h"
 
 namespace telemetry::testing {
@@ -41,17 +42,13 @@ public:
     bool recordTexts = true;               // off: no allocation per setText (benchmarks)
     std::vector<TextWrite> textLog;        // every setText, in order
     std::vector<std::uint8_t> wire;        // every writeComByte, in order
-    std::vector<bool> packetColours;       // setPacketNumberColour verdicts
     int timerRestarts = 0;
-    int framesDispatched = 0;
 
     void clearRecords()
     {
         textLog.clear();
         wire.clear();
-        packetColours.clear();
         timerRestarts = 0;
-        framesDispatched = 0;
     }
 
     const std::string& field(Field f) const { return fields[index(f)]; }
@@ -127,14 +124,7 @@ public:
     void writeComByte(std::uint8_t byte) override { wire.push_back(byte); }
     TimeOfDay localTime() const override { return clock; }
 
-    // --- ReceiverSink ---
     void restartTimer3() override { ++timerRestarts; }
-    void setPacketNumberColour(bool crcGood) override { packetColours.push_back(crcGood); }
-    void dispatchFrame(const protocol::RxBuffer& RxBuf) override
-    {
-        ++framesDispatched;
-        telemetry::dispatchFrame(RxBuf, *this);
-    }
 
 private:
     template <typename E>
@@ -150,6 +140,32 @@ private:
             return 0;
         const std::size_t size = protocol::wireSize(wire[at + 5]);
         return wire.size() >= at + size ? size : 0;
+    }
+};
+
+// The receiver's sink of a FakeForm, wired as the window wires its own: good
+// frames go to the decoders; what the receiver reports is recorded.
+class RecordingSink : public DecodingSink {
+public:
+    using DecodingSink::DecodingSink;
+
+    int bytesTaken = 0;
+    std::vector<bool> verdicts;  // one per checked frame: CRC good
+    int framesReceived = 0;
+
+    void clearRecords()
+    {
+        bytesTaken = 0;
+        verdicts.clear();
+        framesReceived = 0;
+    }
+
+    void byteTaken() override { ++bytesTaken; }
+    void frameChecked(bool crcGood) override { verdicts.push_back(crcGood); }
+    void frameReceived(const protocol::RxBuffer& RxBuf) override
+    {
+        ++framesReceived;
+        DecodingSink::frameReceived(RxBuf);
     }
 };
 

@@ -236,7 +236,7 @@ void Port::send(std::span<const std::uint8_t> bytes)
 
 void Port::request(std::uint8_t mask) { send(protocol::buildRequest(mask)); }
 
-void Port::setPacketNumberColour(bool crcGood)
+void Port::frameChecked(bool crcGood)
 {
     const auto& buf = receiver_.rxBuf();
     if (sink_)

@@ -86,9 +86,8 @@ public:
     void close();
 
 private:
-    void restartTimer3() override {}
-    void setPacketNumberColour(bool crcGood) override;
-    void dispatchFrame(const protocol::RxBuffer&) override {}
+    void frameChecked(bool crcGood) override;
+    void frameReceived(const protocol::RxBuffer&) override {}
 
     int fd_ = -1;
     protocol::FrameReceiver receiver_{*this};

@@ -125,13 +125,13 @@ bool Session::silentAt(Clock::time_point now) const
     return phase >= options_.silenceEvery - options_.silenceFor;
 }
 
-void Session::setPacketNumberColour(bool crcGood)
+void Session::frameChecked(bool crcGood)
 {
     if (!crcGood)
         log("<- frame with a bad CRC, ignored");
 }
 
-void Session::dispatchFrame(const protocol::RxBuffer& RxBuf)
+void Session::frameReceived(const protocol::RxBuffer& RxBuf)
 {
     const std::size_t length = std::min<std::size_t>(RxBuf[1], RxBuf.size());
     const std::span<const std::uint8_t> body(RxBuf.data(), length);

@@ -30,9 +30,8 @@ public:
 
 private:
     // protocol::ReceiverSink
-    void restartTimer3() override {}
-    void setPacketNumberColour(bool crcGood) override;
-    void dispatchFrame(const protocol::RxBuffer& RxBuf) override;
+    void frameChecked(bool crcGood) override;
+    void frameReceived(const protocol::RxBuffer& RxBuf) override;
 
     void followHangupSchedule(Clock::time_point now);
     void followSilenceSchedule(Clock::time_point now);

@@ -49,7 +49,7 @@ public:
         return telemetry.size() * sizeof(Decoded) + badFrameEnds.size() * sizeof(std::uint64_t);
     }
 
-    void dispatchFrame(const protocol::RxBuffer& RxBuf) override
+    void frameReceived(const protocol::RxBuffer& RxBuf) override
     {
         if (RxBuf[0] == protocol::PT_TELEMETRY) {
             const auto z = static_cast<std::int32_t>(
@@ -60,14 +60,14 @@ public:
             else
                 telemetry.push_back({clock_.elapsed(), z > 0, RxBuf[3], bytesTaken});
         }
-        TForm1::dispatchFrame(RxBuf);
+        TForm1::frameReceived(RxBuf);
     }
 
-    void setPacketNumberColour(bool crcGood) override
+    void frameChecked(bool crcGood) override
     {
         if (!crcGood)
             badFrameEnds.push_back(bytesTaken);
-        TForm1::setPacketNumberColour(crcGood);
+        TForm1::frameChecked(crcGood);
     }
 
 protected:

@@ -1,0 +1,78 @@
+// The part of the serial driver that is the same on every system: the byte
+// message target and the counting of messages posted and taken.
+#include "port_common.h"
+
+#include <atomic>
+
+namespace PortUnit {
+
+namespace detail {
+
+ByteFlow Flow;
+
+}  // namespace detail
+
+namespace {
+
+// The target is swapped on the window's thread and read by the reader once
+// per delivery. A flag held for the copy of two pointers keeps the pair
+// consistent; the MinGW runtime with Win32 threads has no std::mutex.
+std::atomic_flag TargetBusy = ATOMIC_FLAG_INIT;
+ByteMessagePoster TargetPoster = nullptr;
+void* TargetContext = nullptr;
+
+class TargetGuard {
+public:
+    TargetGuard()
+    {
+        while (TargetBusy.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    ~TargetGuard() { TargetBusy.clear(std::memory_order_release); }
+    TargetGuard(const TargetGuard&) = delete;
+    TargetGuard& operator=(const TargetGuard&) = delete;
+};
+
+}  // namespace
+
+void detail::PostBytes(const std::uint8_t* bytes, std::size_t count)
+{
+    ByteMessagePoster poster;
+    void* context;
+    {
+        const TargetGuard guard;
+        poster = TargetPoster;
+        context = TargetContext;
+    }
+    if (poster == nullptr)
+        return;
+    // Counted before posting: the window may take a message before the
+    // poster has returned.
+    Flow.Posted(count);
+    for (std::size_t i = 0; i < count; ++i)
+        poster(context, bytes[i], 1);
+}
+
+void SetByteMessageTarget(ByteMessagePoster poster, void* context)
+{
+    {
+        const TargetGuard guard;
+        TargetPoster = poster;
+        TargetContext = context;
+        detail::Flow.ResetCount();
+    }
+    detail::SignalRoom();
+}
+
+void ByteMessageTaken()
+{
+    if (detail::Flow.Taken())
+        detail::SignalRoom();
+}
+
+std::int64_t ByteMessagesInFlight()
+{
+    return detail::Flow.InFlight();
+}
+
+}  // namespace PortUnit
