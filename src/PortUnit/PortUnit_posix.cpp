@@ -149,7 +149,7 @@ Drain DrainReceiveQueue()
             break;
         // With nothing reported queued the read still runs once: it tells
         // an empty queue (EAGAIN) from a line that is down (0 or an error).
-        const std::size_t wanted = queued > 0 ? std::min<std::size_t>(queued, ReadBufferSize) : ReadBufferSize;
+        const std::size_t wanted = queued > 0 ? std::min(static_cast<std::size_t>(queued), ReadBufferSize) : ReadBufferSize;
         const ssize_t got = read(PortHandle, buffer, wanted);
         if (got > 0) {
             PostBytes(buffer, static_cast<std::size_t>(got));

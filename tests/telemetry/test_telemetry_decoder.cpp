@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
         // three significant digits, still two decimals
         ValueCase{"mcu_max", [](RxBody& b) { b.u16(46, 65535); }, Field::Label52, {}, "65535 (106,00 В)"},
         ValueCase{"battery_max", [](RxBody& b) { b.u16(48, 65535); }, Field::Label53, {}, "65535"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 struct FlagsCase {
     std::uint8_t flags;
