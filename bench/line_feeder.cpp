@@ -105,7 +105,7 @@ int main(int argc, char* argv[])
         // second of bytes to send in one burst later; a line cannot
         // carry more than its rate.
         owed = std::min(owed + elapsed * bytesPerSecond, bytesPerSecond);
-        while (pending.size() < owed) {
+        while (static_cast<double>(pending.size()) < owed) {
             const auto frame = telemetryFrame(number++);
             pending.insert(pending.end(), frame.begin(), frame.end());
         }

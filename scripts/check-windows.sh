@@ -124,8 +124,10 @@ else
       report $? "$work/uic.log" "$form: uic"
   done
   # As Qt's own build files define them for a Windows program.
+  # KALVI7_VERSION as src/app/CMakeLists.txt defines it for main.cpp.
+  version=$(sed -n 's/^project(kalvi7 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
   window_flags=(-fsyntax-only -DUNICODE -D_UNICODE -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB
-                -I src/Unit1 -I "$work/forms")
+                "-DKALVI7_VERSION=\"$version\"" -I src/Unit1 -I "$work/forms")
   for dir in common protocol telemetry app PortUnit; do
     window_flags+=(-I "src/$dir")
   done

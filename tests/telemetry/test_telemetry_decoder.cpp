@@ -282,10 +282,10 @@ TEST_F(TelemetryThroughReceiver, ShortFrameReadsStaleBytesPastItsEnd)
 
     EXPECT_EQ(form.field(Field::Label5), "99");
     EXPECT_EQ(form.field(Field::Label6), "10:00:01");
-    EXPECT_NE(form.field(Field::Label7), full[static_cast<int>(Field::Label7)]);
+    EXPECT_NE(form.field(Field::Label7), full[static_cast<std::size_t>(Field::Label7)]);
     for (const Field f : {Field::Label8, Field::Label9, Field::Label21, Field::Label25, Field::Label47,
                           Field::Label49, Field::Label51, Field::Label52, Field::Label53})
-        EXPECT_EQ(form.field(f), full[static_cast<int>(f)]) << fieldName(f);
+        EXPECT_EQ(form.field(f), full[static_cast<std::size_t>(f)]) << fieldName(f);
 }
 
 }  // namespace
