@@ -32,7 +32,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 if [ -x scripts/check-windows.sh ]; then
     step "Windows cross-compile"
-    scripts/check-windows.sh
+    scripts/check-windows.sh --strict
 fi
 
 if [ -x scripts/fuzz.sh ]; then
