@@ -123,7 +123,7 @@ int main(int argc, char* argv[])
         // second of bytes to send in one burst later; a line cannot
         // carry more than its rate.
         owed = std::min(owed + elapsed * bytesPerSecond, bytesPerSecond);
-        while (pending.size() < owed) {
+        while (static_cast<double>(pending.size()) < owed) {
             if (stillAfter >= 0 && stillAfter-- == 0)
                 still = true;
             const auto frame = still ? stillFrame(number++) : protocol::wrapBody(flight.next());

@@ -227,7 +227,7 @@ bool paced(CountingForm& form, const QString& feeder, double multiple, double se
     std::uint64_t peakBacklog = 0;
     QElapsedTimer stage;
     stage.start();
-    while (stage.elapsed() < seconds * 1000) {
+    while (static_cast<double>(stage.elapsed()) < seconds * 1000) {
         pump(50);
         peakBacklog = std::max(peakBacklog, form.backlog());
     }
@@ -264,7 +264,7 @@ bool stall(CountingForm& form, double seconds)
     recovery.start();
     // Caught up: no more than a tenth of a second of bytes waiting.
     const bool caughtUp =
-        pumpUntil([&] { return form.backlog() < linerate::kCharactersPerSecond / 10; }, 300000);
+        pumpUntil([&] { return static_cast<double>(form.backlog()) < linerate::kCharactersPerSecond / 10; }, 300000);
     std::printf("stall: window blocked %.0f s at the line rate: %llu byte messages queued, %s in %.2f s\n",
                 seconds, static_cast<unsigned long long>(queued),
                 caughtUp ? "caught up" : "not caught up", static_cast<double>(recovery.elapsed()) / 1000.0);

@@ -1,41 +1,37 @@
 #!/usr/bin/env bash
-# Builds the toolkit-free core with the Windows cross compiler, so that the
-# Windows side of the code keeps compiling although it cannot run here.
+# Keeps the Windows side of the code compiling, although it cannot run here.
 #
-#   scripts/check-windows.sh [--strict] [--keep DIR]
+#   scripts/check-windows.sh [--strict]
 #
 #   --strict    warnings count as errors
-#   --keep DIR  build in DIR and leave it there (default: a temporary
-#               directory, removed afterwards)
 #
-# Three checks, all with -std=c++20 -Wall -Wextra:
-#   1. every core source that exists is compiled on its own (src/common,
-#      src/protocol, src/telemetry, src/editors, src/settings, and the Win32
-#      serial driver), and the serial driver is linked into a small program,
-#      which catches missing Win32 libraries;
-#   2. the window (every source of src/Unit1) and the program entry
+# Three checks, with the project's warnings (cmake/Warnings.cmake):
+#   1. the toolkit-free core (src/common, src/protocol, src/telemetry, the
+#      editor rules, the settings file and the Win32 serial driver) is built with MinGW-w64
+#      through the mingw-core preset (cmake/mingw-w64-x86_64.cmake) in
+#      build-mingw;
+#   2. the serial driver is linked into a small program that calls every
+#      routine, which catches missing Win32 libraries;
+#   3. the window (every source of src/Unit1) and the program entry
 #      (src/app/main.cpp) are syntax-checked against the build machine's
 #      Qt 6 headers, with the forms turned into headers by its uic, so that
 #      the Windows branches and any POSIX-only call in them are compiled;
 #      there is no Windows Qt to link against. QT6_INCLUDE and QT6_UIC name
-#      other headers or another uic;
-#   3. the core is configured and built through CMake with
-#      -DKALVI7_CORE_ONLY=ON and a MinGW toolchain file, which checks the
-#      build files' Windows branch. A configure that fails only because a
-#      listed source file does not exist yet is reported and skipped.
-# Exits non-zero if anything fails to compile, link or build.
+#      other headers or another uic.
+# MINGW_CXX names another MinGW-w64 g++. Exits non-zero if anything fails to
+# compile, link or build.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-cxx=${MINGW_CXX:-x86_64-w64-mingw32-g++}
+cd "$root"
+export MINGW_CXX=${MINGW_CXX:-x86_64-w64-mingw32-g++}
+cxx=$MINGW_CXX
+build=build-mingw
 strict=0
-work=""
-keep=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --strict) strict=1 ;;
-    --keep) work=$2; keep=1; shift ;;
-    *) echo "usage: $0 [--strict] [--keep DIR]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--strict]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -44,60 +40,45 @@ if ! command -v "$cxx" >/dev/null 2>&1; then
   echo "check-windows: $cxx not found (Debian: apt-get install -y g++-mingw-w64-x86-64)" >&2
   exit 2
 fi
-if [ -z "$work" ]; then
-  work=$(mktemp -d)
-fi
-mkdir -p "$work"
-cleanup() { [ "$keep" = 1 ] || rm -rf "$work"; }
-trap cleanup EXIT
+mkdir -p "$build/check"
+work=$build/check
 
-flags=(-std=c++20 -Wall -Wextra)
-[ "$strict" = 1 ] && flags+=(-Werror)
-includes=()
-for dir in common protocol telemetry editors settings app PortUnit; do
-  includes+=(-I "$root/src/$dir")
-done
+read -r -a warning_flags <<<"$(cmake -P cmake/Warnings.cmake 2>&1)"
+flags=(-std=c++20 "${warning_flags[@]}")
+werror=OFF
+if [ "$strict" = 1 ]; then
+  flags+=(-Werror)
+  werror=ON
+fi
 
 failures=0
 warnings=0
-
-# 1. Each source on its own.
-sources=()
-for dir in common protocol telemetry editors settings app; do
-  for file in "$root"/src/$dir/*.cpp; do
-    [ -e "$file" ] && [ "$file" != "$root/src/app/main.cpp" ] && sources+=("$file")
-  done
-done
-for file in "$root/src/PortUnit/PortUnit_common.cpp" "$root/src/PortUnit/PortUnit_win32.cpp"; do
-  if [ -e "$file" ]; then
-    sources+=("$file")
-  else
-    echo "check-windows: ${file#$root/} not there yet, skipped"
-  fi
-done
-
-mkdir -p "$work/objects"
-for file in "${sources[@]}"; do
-  name=${file#$root/}
-  object="$work/objects/$(echo "$name" | tr '/' '_').o"
-  if "$cxx" "${flags[@]}" "${includes[@]}" -c "$file" -o "$object" 2>"$work/log"; then
-    if [ -s "$work/log" ]; then
-      warnings=$((warnings + 1))
-      echo "WARN  $name"
-      cat "$work/log"
-    else
-      echo "ok    $name"
-    fi
-  else
+# Reports a step from its exit status and log: ok, WARN or FAIL.
+report() {
+  local status=$1 log=$2 name=$3
+  if [ "$status" != 0 ]; then
     failures=$((failures + 1))
     echo "FAIL  $name"
-    cat "$work/log"
+    cat "$log"
+  elif grep -q "warning:" "$log"; then
+    warnings=$((warnings + 1))
+    echo "WARN  $name"
+    grep -A3 "warning:" "$log"
+  else
+    echo "ok    $name"
   fi
-done
+}
 
-# The serial driver linked into a program that calls every routine.
-driver_object="$work/objects/src_PortUnit_PortUnit_win32.cpp.o"
-if [ -e "$driver_object" ]; then
+# 1. The core through CMake.
+cmake --preset mingw-core -DKALVI7_WERROR="$werror" >"$work/configure.log" 2>&1 &&
+  cmake --build --preset mingw-core >"$work/build.log" 2>&1
+status=$?
+cat "$work/configure.log" >>"$work/build.log" 2>/dev/null
+report "$status" "$work/build.log" "core build (preset mingw-core)"
+
+# 2. The serial driver linked into a Windows program.
+driver=$build/src/PortUnit/libkalvi7_port.a
+if [ -e "$driver" ]; then
   cat >"$work/link_check.cpp" <<'CPP'
 #include "PortUnit.h"
 static void Ignore(void*, std::uint32_t, std::intptr_t) {}
@@ -114,18 +95,12 @@ int main()
     return PortUnit::IsPortOpen() || PortUnit::IsReaderRunning() ? 1 : static_cast<int>(ports.size() > 255);
 }
 CPP
-  if "$cxx" "${flags[@]}" "${includes[@]}" "$work/link_check.cpp" "$driver_object" \
-      "$work/objects/src_PortUnit_PortUnit_common.cpp.o" \
-      -static -o "$work/link_check.exe" >"$work/log" 2>&1; then
-    echo "ok    serial driver links into a Windows program"
-  else
-    failures=$((failures + 1))
-    echo "FAIL  serial driver does not link into a Windows program"
-    cat "$work/log"
-  fi
+  "$cxx" "${flags[@]}" -I src/PortUnit "$work/link_check.cpp" "$driver" \
+      -static -o "$work/link_check.exe" >"$work/link.log" 2>&1
+  report $? "$work/link.log" "serial driver links into a Windows program"
 fi
 
-# 2. The window and the program entry, syntax only, several at a time:
+# 3. The window and the program entry, syntax only, several at a time:
 # each one parses most of Qt.
 qt_include=${QT6_INCLUDE:-}
 if [ -z "$qt_include" ]; then
@@ -144,90 +119,32 @@ if [ -z "$qt_include" ] || [ ! -d "$qt_include/QtWidgets" ] || [ -z "$uic" ]; th
   echo "FAIL  window: Qt 6 headers or uic not found (Debian: apt-get install -y qt6-base-dev)"
 else
   mkdir -p "$work/forms" "$work/window"
-  for form in "$root"/src/Unit1/*.ui; do
-    [ -e "$form" ] || continue
-    header="$work/forms/ui_$(basename "${form%.ui}").h"
-    if ! "$uic" "$form" -o "$header" 2>"$work/log"; then
-      failures=$((failures + 1))
-      echo "FAIL  ${form#$root/}: uic"
-      cat "$work/log"
-    fi
+  for form in src/Unit1/*.ui; do
+    "$uic" "$form" -o "$work/forms/ui_$(basename "${form%.ui}").h" >"$work/uic.log" 2>&1 ||
+      report $? "$work/uic.log" "$form: uic"
   done
   # As Qt's own build files define them for a Windows program.
+  # KALVI7_VERSION as src/app/CMakeLists.txt defines it for main.cpp.
+  version=$(sed -n 's/^project(kalvi7 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
   window_flags=(-fsyntax-only -DUNICODE -D_UNICODE -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB
-                -I "$root/src/Unit1" -I "$work/forms")
+                "-DKALVI7_VERSION=\"$version\"" -I src/Unit1 -I "$work/forms")
+  for dir in common protocol telemetry editors settings PortUnit; do
+    window_flags+=(-I "src/$dir")
+  done
   for module in "" QtCore QtGui QtWidgets; do
     window_flags+=(-isystem "$qt_include/$module")
   done
-  window_sources=()
-  for file in "$root"/src/Unit1/*.cpp "$root/src/app/main.cpp"; do
-    [ -e "$file" ] && window_sources+=("$file")
-  done
+  window_sources=(src/Unit1/*.cpp src/app/main.cpp)
   parallel=$(nproc 2>/dev/null || echo 2)
   for i in "${!window_sources[@]}"; do
     while [ "$(jobs -rp | wc -l)" -ge "$parallel" ]; do wait -n; done
-    ( "$cxx" "${flags[@]}" "${includes[@]}" "${window_flags[@]}" "${window_sources[$i]}" \
-        >"$work/window/$i.log" 2>&1
+    ( "$cxx" "${flags[@]}" "${window_flags[@]}" "${window_sources[$i]}" >"$work/window/$i.log" 2>&1
       echo $? >"$work/window/$i.rc" ) &
   done
   wait
   for i in "${!window_sources[@]}"; do
-    name=${window_sources[$i]#$root/}
-    if [ "$(cat "$work/window/$i.rc")" != 0 ]; then
-      failures=$((failures + 1))
-      echo "FAIL  $name (syntax)"
-      cat "$work/window/$i.log"
-    elif [ -s "$work/window/$i.log" ]; then
-      warnings=$((warnings + 1))
-      echo "WARN  $name (syntax)"
-      cat "$work/window/$i.log"
-    else
-      echo "ok    $name (syntax)"
-    fi
+    report "$(cat "$work/window/$i.rc")" "$work/window/$i.log" "${window_sources[$i]} (syntax)"
   done
-fi
-
-# 3. The core through CMake.
-if command -v cmake >/dev/null 2>&1; then
-  prefix=${cxx%g++}
-  cat >"$work/mingw.cmake" <<CMAKE
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER ${prefix}gcc)
-set(CMAKE_CXX_COMPILER $cxx)
-set(CMAKE_RC_COMPILER ${prefix}windres)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-CMAKE
-  generator=()
-  command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
-  cmake_flags=""
-  [ "$strict" = 1 ] && cmake_flags="-Werror"
-  if cmake -S "$root" -B "$work/cmake" "${generator[@]}" -DKALVI7_CORE_ONLY=ON \
-      -DCMAKE_TOOLCHAIN_FILE="$work/mingw.cmake" -DCMAKE_CXX_FLAGS="$cmake_flags" >"$work/log" 2>&1; then
-    if cmake --build "$work/cmake" >"$work/log" 2>&1; then
-      if grep -q "warning:" "$work/log"; then
-        warnings=$((warnings + 1))
-        echo "WARN  core build through CMake"
-        grep -A3 "warning:" "$work/log"
-      else
-        echo "ok    core build through CMake"
-      fi
-    else
-      failures=$((failures + 1))
-      echo "FAIL  core build through CMake"
-      cat "$work/log"
-    fi
-  elif grep -qE "Cannot find source file|No SOURCES given to target" "$work/log"; then
-    echo "skip  core build through CMake: a listed source is not there yet"
-    grep -A1 -E "Cannot find source file|No SOURCES given to target" "$work/log"
-  else
-    failures=$((failures + 1))
-    echo "FAIL  core configure through CMake"
-    cat "$work/log"
-  fi
 fi
 
 echo "check-windows: $failures failed, $warnings with warnings"

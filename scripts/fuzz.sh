@@ -4,6 +4,8 @@
 # corpus in fuzz/corpus/<target>/. Any crash, sanitizer report or failed
 # check fails the script; the input that caused it is kept in
 # build-fuzz/crashes/<target>/ and should become a regression test.
+# KALVI7_WERROR=ON in the environment makes warnings errors, as
+# scripts/test.sh builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +17,7 @@ targets=(fuzz_receiver fuzz_settings fuzz_editor_texts)
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKALVI7_FUZZ=ON -DCMAKE_CXX_FLAGS="$flags" >/dev/null
+    -DKALVI7_FUZZ=ON -DCMAKE_CXX_FLAGS="$flags" -DKALVI7_WERROR="${KALVI7_WERROR:-OFF}" >/dev/null
 cmake --build "$build" --target "${targets[@]}"
 
 failed=()

@@ -17,9 +17,6 @@ cd "$(dirname "$0")/.."
 repo=$(pwd)
 source scripts/deps.sh
 
-# Debian packages this needs. Configuring the tree looks for GoogleTest too.
-RUN_PACKAGES=("${KALVI7_RUN_PACKAGES[@]}" libgtest-dev)
-
 device=${1:-}
 if [ $# -gt 1 ] || [ "$device" = "-h" ] || [ "$device" = "--help" ]; then
     sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
@@ -35,11 +32,12 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
     exit 1
 fi
 
-kalvi7_ensure_packages "${RUN_PACKAGES[@]}"
+kalvi7_ensure_packages "${KALVI7_RUN_PACKAGES[@]}"
 
 generator=()
 [ -f build/CMakeCache.txt ] || generator=(-G Ninja)
-cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Without the tests: the window and the simulator need no GoogleTest.
+cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
 cmake --build build --target kalvi7 kalvi7-sim
 
 # settings.INI in directory $1 with the port $2; other keys are kept when the

@@ -20,7 +20,7 @@ void MakeRawLine(termios& line)
     line.c_cflag |= CREAD | CLOCAL;
     // Damaged bytes are delivered as received rather than dropped or
     // replaced; the frame checksum judges them.
-    line.c_iflag &= ~(INPCK | IGNPAR);
+    line.c_iflag &= ~static_cast<tcflag_t>(INPCK | IGNPAR);
 }
 
 bool ApplyFraming(termios& line, std::uint8_t parity, std::uint8_t dataBits, std::uint8_t stopBits)

@@ -52,7 +52,7 @@ bool SetLineBaud(int fd, std::uint32_t baud)
     if (ioctl(fd, TCGETS2, &line) != 0)
         return false;
     // The input speed follows the output speed (input code 0).
-    line.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
+    line.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));
     line.c_cflag |= SpeedCode(baud);
     line.c_ospeed = baud;
     line.c_ispeed = baud;

@@ -115,9 +115,9 @@ TForm1::~TForm1()
 
 void TForm1::findWidgets()
 {
-    for (int i = 0; i < telemetry::kFieldCount; ++i)
+    for (std::size_t i = 0; i < fields_.size(); ++i)
         fields_[i] = requireChild<QLabel>(*this, telemetry::fieldName(static_cast<telemetry::Field>(i)));
-    for (int i = 0; i < telemetry::kEditorCount; ++i)
+    for (std::size_t i = 0; i < editors_.size(); ++i)
         editors_[i] = requireChild<QLineEdit>(*this, telemetry::editorName(static_cast<telemetry::Editor>(i)));
     for (std::size_t i = 0; i < boxes_.size(); ++i)
         boxes_[i] = requireChild<QCheckBox>(*this, telemetry::boxName(static_cast<telemetry::Box>(i)));

@@ -25,8 +25,8 @@ public:
         return type;
     }
 
-    ByteEvent(std::uint32_t wparam, std::intptr_t lparam)
-        : QEvent(eventType()), wparam(wparam), lparam(lparam)
+    ByteEvent(std::uint32_t w, std::intptr_t l)
+        : QEvent(eventType()), wparam(w), lparam(l)
     {
     }
 

@@ -145,9 +145,9 @@ bool FieldBackdrops::eventFilter(QObject* watched, QEvent* event)
     } else {
         // An ancestor of some fields: those beneath which it lies.
         const auto* ancestor = static_cast<const QWidget*>(watched);
-        for (Field& field : fields_) {
-            if (field.label && ancestor->isAncestorOf(field.label))
-                forget(field);
+        for (Field& beneath : fields_) {
+            if (beneath.label && ancestor->isAncestorOf(beneath.label))
+                forget(beneath);
         }
     }
     return false;

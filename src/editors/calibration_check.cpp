@@ -44,7 +44,7 @@ CalibrationCheck checkCalibrationTexts(const CalibrationTexts& texts)
     float* const coefficients[] = {&values.a, &values.b, &values.c};
     const CalibrationEditor coefficientEditors[] = {CalibrationEditor::A, CalibrationEditor::B,
                                                     CalibrationEditor::C};
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         if (!isFloatText(texts[i]))
             return refusal(coefficientEditors[i]);
         const protocol::CoefficientResult coefficient = protocol::parseCoefficient(texts[i]);

@@ -51,7 +51,7 @@ std::string navModeText(std::uint8_t m)
 
 const char* faultText(std::uint8_t flags, int bit)
 {
-    return ((flags >> bit) & 1u) != 0 ? "Нет" : "OK";
+    return ((static_cast<unsigned>(flags) >> bit) & 1u) != 0 ? "Нет" : "OK";
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ const char* fixTypeText(std::uint8_t fixType)
 
 const char* validityText(std::uint8_t flags, int bit)
 {
-    return ((flags >> bit) & 1u) != 0 ? "достоверно" : "недостоверно";
+    return ((static_cast<unsigned>(flags) >> bit) & 1u) != 0 ? "достоверно" : "недостоверно";
 }
 
 void writeNavigationTime(const protocol::RxBuffer& RxBuf, FormView& form)

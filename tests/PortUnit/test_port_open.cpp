@@ -131,7 +131,7 @@ TEST(OpenComPort, FramingTheDriverDropsIsReportedAsRefused)
     termios line{};
     ASSERT_EQ(tcgetattr(observer, &line), 0);
     cfmakeraw(&line);
-    line.c_cflag = (line.c_cflag & ~(CSIZE | PARENB | PARODD)) | CS8 | PARENB | PARODD;
+    line.c_cflag = (line.c_cflag & ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD)) | CS8 | PARENB | PARODD;
     const bool kernelKeepsOddParity = tcsetattr(observer, TCSANOW, &line) == 0 && tcgetattr(observer, &line) == 0
         && (line.c_cflag & (PARENB | PARODD)) == (PARENB | PARODD);
     close(observer);

@@ -193,8 +193,8 @@ TEST_P(UnderLocale, EditorsSendTheSameFramesAndTextsStayLatin)
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, UnderLocale, ::testing::ValuesIn(kLocales),
-                         [](const ::testing::TestParamInfo<LocaleCase>& info) {
-                             return std::string(*info.param.source ? info.param.source : "C");
+                         [](const ::testing::TestParamInfo<LocaleCase>& test) {
+                             return std::string(*test.param.source ? test.param.source : "C");
                          });
 
 }  // namespace

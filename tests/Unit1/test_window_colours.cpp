@@ -387,8 +387,8 @@ TEST_P(WindowColours, ThemeChangedWhileRunning)
 }
 
 INSTANTIATE_TEST_SUITE_P(Palettes, WindowColours, ::testing::ValuesIn(kThemes),
-                         [](const ::testing::TestParamInfo<Theme>& info) {
-                             return std::string(info.param.name);
+                         [](const ::testing::TestParamInfo<Theme>& test) {
+                             return std::string(test.param.name);
                          });
 
 }  // namespace

@@ -164,9 +164,9 @@ Bytes wrap(Bytes body)
     return protocol::wrapBody(body);
 }
 
-void put(Bytes& body, std::size_t offset, std::uint32_t value, int size)
+void put(Bytes& body, std::size_t offset, std::uint32_t value, std::size_t size)
 {
-    for (int i = 0; i < size; ++i)
+    for (std::size_t i = 0; i < size; ++i)
         body[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
@@ -214,7 +214,7 @@ Bytes calibrationFrame()
     Bytes body(50, 0);
     body[0] = 0x82;
     const float coefficients[9] = {1.5f, -40.f, 273.15f, 2.f, 0.5f, 123.5f, -0.25f, 0.5f, 1.f};
-    for (int i = 0; i < 9; ++i)
+    for (std::size_t i = 0; i < 9; ++i)
         putFloat(body, 2 + 4 * i, coefficients[i]);
     put(body, 38, 1234, 4);
     put(body, 42, 5678, 4);

@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
         CoefficientCase{"ADCh_B_negative_nan", 30, 0xFFC00000u, Field::Label61, "-NAN"},
         CoefficientCase{"A_signalling_nan", 2, 0x7F800001u, Field::Label17, "NAN"},
         CoefficientCase{"ADCh_A_negative_signalling_nan", 26, 0xFFA00000u, Field::Label60, "-NAN"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 struct NumberCase {
     std::size_t offset;
@@ -196,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
         SettingsCase{"navigation_gps", 7, 2, false, Field::Label70, "GPS (2)"},
         SettingsCase{"navigation_unknown", 7, 3, false, Field::Label70, "Неизвестный (3)"},
         SettingsCase{"navigation_unknown_max", 7, 255, false, Field::Label70, "Неизвестный (255)"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // --- State -----------------------------------------------------------------------
 

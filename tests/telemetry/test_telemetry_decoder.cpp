@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
         // three significant digits, still two decimals
         ValueCase{"mcu_max", [](RxBody& b) { b.u16(46, 65535); }, Field::Label52, {}, "65535 (106,00 В)"},
         ValueCase{"battery_max", [](RxBody& b) { b.u16(48, 65535); }, Field::Label53, {}, "65535"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 struct FlagsCase {
     std::uint8_t flags;
@@ -284,10 +284,10 @@ TEST_F(TelemetryThroughReceiver, ShortFrameReadsStaleBytesPastItsEnd)
 
     EXPECT_EQ(form.field(Field::Label5), "99");
     EXPECT_EQ(form.field(Field::Label6), "10:00:01");
-    EXPECT_NE(form.field(Field::Label7), full[static_cast<int>(Field::Label7)]);
+    EXPECT_NE(form.field(Field::Label7), full[static_cast<std::size_t>(Field::Label7)]);
     for (const Field f : {Field::Label8, Field::Label9, Field::Label21, Field::Label25, Field::Label47,
                           Field::Label49, Field::Label51, Field::Label52, Field::Label53})
-        EXPECT_EQ(form.field(f), full[static_cast<int>(f)]) << fieldName(f);
+        EXPECT_EQ(form.field(f), full[static_cast<std::size_t>(f)]) << fieldName(f);
 }
 
 }  // namespace

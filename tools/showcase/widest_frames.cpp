@@ -11,9 +11,9 @@ namespace {
 
 using Body = std::vector<std::uint8_t>;
 
-void put(Body& body, std::size_t offset, std::uint32_t value, int size)
+void put(Body& body, std::size_t offset, std::uint32_t value, std::size_t size)
 {
-    for (int i = 0; i < size; ++i)
+    for (std::size_t i = 0; i < size; ++i)
         body[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
@@ -45,9 +45,9 @@ Frame telemetry()
     body[7] = 249;
     // Far outside the Earth and negative on every axis: the longest
     // coordinates, and geodetic values with all their digits.
-    for (std::size_t offset : {8, 12, 16})
+    for (std::size_t offset : {8u, 12u, 16u})
         put(body, offset, kMinInt32, 4);
-    for (std::size_t offset : {20, 22, 24})
+    for (std::size_t offset : {20u, 22u, 24u})
         put(body, offset, kMinInt16, 2);
     body[26] = 255;             // satellites
     body[27] = 255;             // 25,5 m

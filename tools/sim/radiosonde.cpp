@@ -132,7 +132,7 @@ Reply Radiosonde::applySettings(std::span<const std::uint8_t> body)
 
 Reply Radiosonde::storeCalibration(std::span<const std::uint8_t> body)
 {
-    const unsigned key = body[2] | (body[3] << 8);
+    const auto key = static_cast<unsigned>(body[2] | (body[3] << 8));
     if (key != kCalibWriteKey)
         return {};
     // The write carries zeros where the channel coefficients would be;

@@ -237,7 +237,7 @@ void Session::writeLine(Clock::time_point now)
         if (!options_.flood) {
             // Each byte has its slot; waking late sends the overdue ones at
             // once, so the average rate holds under a busy scheduler.
-            lineFreeAt_ += toDuration(n / rate);
+            lineFreeAt_ += toDuration(static_cast<double>(n) / rate);
         }
     }
 }
@@ -257,7 +257,7 @@ void Session::reportFrames() const
     const double elapsed = Seconds(Clock::now() - firstTelemetryAt_).count();
     std::fprintf(stderr, "kalvi7-sim: sent %llu telemetry frames in %.3f s (%.0f frames/s)\n",
                  static_cast<unsigned long long>(telemetryQueued_), elapsed,
-                 elapsed > 0 ? telemetryQueued_ / elapsed : 0.0);
+                 elapsed > 0 ? static_cast<double>(telemetryQueued_) / elapsed : 0.0);
 }
 
 void Session::followHangupSchedule(Clock::time_point now)
