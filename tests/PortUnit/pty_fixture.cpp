@@ -234,6 +234,15 @@ std::uint64_t ThreadWatch::startedWakeUps() const
     return total;
 }
 
+ThreadTimes CallingThreadTimes()
+{
+    std::istringstream figures(TaskFile(gettid(), "schedstat"));
+    std::uint64_t running = 0, waiting = 0;
+    if (!(figures >> running >> waiting))
+        throw std::runtime_error("no scheduler figures in /proc/self/task/*/schedstat");
+    return {std::chrono::nanoseconds(running), std::chrono::nanoseconds(waiting)};
+}
+
 namespace {
 
 std::string DescriptorTarget(int fd)

@@ -115,6 +115,15 @@ private:
     std::vector<std::pair<int, std::string>> baseline_;
 };
 
+// The calling thread's time so far on a processor and waiting for one
+// (runnable, but the machine busy elsewhere). Whatever else has gone by it
+// spent blocked: in a wait, a sleep, a call that had to wait.
+struct ThreadTimes {
+    std::chrono::nanoseconds running{0};
+    std::chrono::nanoseconds waitingForProcessor{0};
+};
+ThreadTimes CallingThreadTimes();
+
 // What the driver holds for an open port on Linux: the port and the
 // reader's two wake-up descriptors (stop, room).
 std::vector<std::string> PortDescriptors(const std::string& path);
