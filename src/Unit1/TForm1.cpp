@@ -298,6 +298,7 @@ void TForm1::applyWindowSize()
 
 bool TForm1::event(QEvent* e)
 {
+    ByteEvent::arrived(e);
     if (e->type() == ByteEvent::eventType()) {
         const auto* byte = static_cast<const ByteEvent*>(e);
         PortUnit::ByteMessageTaken();
@@ -327,6 +328,7 @@ bool TForm1::event(QEvent* e)
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e)
 {
+    ByteEvent::arrived(e);
     if (e->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(e);
         // A key reaches the window's native window once, before it is
