@@ -8,7 +8,9 @@
 #include <QProcessEnvironment>
 #include <QThread>
 
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "host_frames.h"
@@ -27,6 +29,18 @@ bool holdsFile(qint64 pid, const std::string& path)
     for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
         if (std::filesystem::read_symlink(entry.path(), error) == wanted)
             return true;
+    }
+    return false;
+}
+
+// Has process pid set a handler for SIGTERM yet? (SigCgt of its status.)
+bool handlesSigterm(qint64 pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) != 0;
     }
     return false;
 }
@@ -98,6 +112,12 @@ TEST(Program, SigtermWhileTheStartUpErrorBoxIsOpenStillWritesTheSettings)
     program.start(QStringLiteral(KALVI7_PROGRAM), {});
     ASSERT_TRUE(program.waitForStarted(5000));
     QThread::msleep(1500);  // the port's error box is up, waiting for OK
+    // A busy machine can hold the program's start back longer; a SIGTERM
+    // before its handler is set would kill it instead.
+    QElapsedTimer clock;
+    clock.start();
+    while (!handlesSigterm(program.processId()) && clock.elapsed() < 10000)
+        QThread::msleep(10);
 
     program.terminate();
     ASSERT_TRUE(program.waitForFinished(5000));
