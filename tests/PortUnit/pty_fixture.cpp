@@ -2,17 +2,20 @@
 
 #include "PortUnit.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -153,34 +156,75 @@ std::size_t ByteSink::count() const
 
 namespace {
 
-std::size_t EntriesIn(const char* directory)
+// The entries of a /proc directory whose names are numbers, without the
+// descriptor the listing itself holds.
+std::vector<int> NumberedEntries(const char* directory)
 {
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(directory))
-        ++count;
-    return count;
+    std::vector<int> numbers;
+    DIR* listing = opendir(directory);
+    if (listing == nullptr)
+        throw std::runtime_error(std::string("cannot list ") + directory);
+    const int own = dirfd(listing);
+    while (const dirent* entry = readdir(listing)) {
+        char* end = nullptr;
+        const long number = std::strtol(entry->d_name, &end, 10);
+        if (end != entry->d_name && *end == '\0' && number != own)
+            numbers.push_back(static_cast<int>(number));
+    }
+    closedir(listing);
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+std::string TaskFile(int tid, const char* name)
+{
+    std::ifstream file("/proc/self/task/" + std::to_string(tid) + "/" + name);
+    std::string text;
+    std::getline(file, text, '\0');
+    return text;
 }
 
 }  // namespace
 
-std::size_t OpenDescriptorCount()
+ThreadWatch::ThreadWatch()
 {
-    return EntriesIn("/proc/self/fd");
+    pid_t probe = 0;
+    std::thread([&probe] { probe = gettid(); }).join();
+    // The probe itself is not part of the baseline once it has left the list.
+    Settled([probe] { return std::filesystem::exists("/proc/self/task/" + std::to_string(probe)); }, false);
+    baseline_ = NumberedEntries("/proc/self/task");
 }
 
-std::size_t ThreadCount()
+std::vector<int> ThreadWatch::newTasks() const
 {
-    return EntriesIn("/proc/self/task");
+    std::vector<int> fresh;
+    const std::vector<int> now = NumberedEntries("/proc/self/task");
+    std::set_difference(now.begin(), now.end(), baseline_.begin(), baseline_.end(), std::back_inserter(fresh));
+    return fresh;
 }
 
-std::uint64_t OtherThreadsWakeUps()
+std::size_t ThreadWatch::started() const
 {
-    const std::string self = std::to_string(gettid());
+    return newTasks().size();
+}
+
+std::chrono::nanoseconds ThreadWatch::startedCpuTime() const
+{
+    // The first figure of schedstat: nanoseconds spent running.
+    std::chrono::nanoseconds total{0};
+    for (int tid : newTasks()) {
+        const std::string figures = TaskFile(tid, "schedstat");
+        if (!figures.empty())
+            total += std::chrono::nanoseconds(std::stoull(figures));
+    }
+    return total;
+}
+
+std::uint64_t ThreadWatch::startedWakeUps() const
+{
     std::uint64_t total = 0;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        if (task.path().filename() == self)
-            continue;
-        std::ifstream status(task.path() / "status");
+    for (int tid : newTasks()) {
+        std::istringstream status(TaskFile(tid, "status"));
         std::string line;
         while (std::getline(status, line)) {
             if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
@@ -190,13 +234,53 @@ std::uint64_t OtherThreadsWakeUps()
     return total;
 }
 
-std::chrono::microseconds ProcessCpuTime()
+ThreadTimes CallingThreadTimes()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec;
-    const auto micros = usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
-    return std::chrono::seconds(seconds) + std::chrono::microseconds(micros);
+    std::istringstream figures(TaskFile(gettid(), "schedstat"));
+    std::uint64_t running = 0, waiting = 0;
+    if (!(figures >> running >> waiting))
+        throw std::runtime_error("no scheduler figures in /proc/self/task/*/schedstat");
+    return {std::chrono::nanoseconds(running), std::chrono::nanoseconds(waiting)};
+}
+
+namespace {
+
+std::string DescriptorTarget(int fd)
+{
+    char target[512];
+    const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::vector<std::pair<int, std::string>> Descriptors()
+{
+    std::vector<std::pair<int, std::string>> held;
+    for (int fd : NumberedEntries("/proc/self/fd"))
+        held.emplace_back(fd, DescriptorTarget(fd));
+    return held;
+}
+
+}  // namespace
+
+DescriptorWatch::DescriptorWatch() : baseline_(Descriptors()) {}
+
+std::vector<std::string> DescriptorWatch::opened() const
+{
+    std::vector<std::string> targets;
+    for (const auto& held : Descriptors()) {
+        if (std::find(baseline_.begin(), baseline_.end(), held) == baseline_.end())
+            targets.push_back(held.second);
+    }
+    std::sort(targets.begin(), targets.end());
+    return targets;
+}
+
+std::vector<std::string> PortDescriptors(const std::string& path)
+{
+    std::vector<std::string> targets = {std::filesystem::canonical(path).string(), "anon_inode:[eventfd]",
+                                        "anon_inode:[eventfd]"};
+    std::sort(targets.begin(), targets.end());
+    return targets;
 }
 
 std::pair<int, std::string> RunOpenProbe(const std::string& path)

@@ -271,7 +271,13 @@ TEST_F(WindowTest, ALineFasterThanTheWindowIsHeldBackAndLosesNoFrame)
     }
     std::thread radiosonde([&] { pty.send(line); });
 
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the window is busy elsewhere
+    // The window is busy elsewhere (no events handled) while the reader
+    // reads up to the limit, however long a busy machine makes that take.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (PortUnit::ByteMessagesInFlight() < PortUnit::ByteMessagesInFlightLimit - 256
+           && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_LE(PortUnit::ByteMessagesInFlight(), PortUnit::ByteMessagesInFlightLimit);
     EXPECT_GE(PortUnit::ByteMessagesInFlight(), PortUnit::ByteMessagesInFlightLimit - 256)
         << "the reader should have read up to the limit";

@@ -3,8 +3,11 @@
 // first line of output; ended with SIGTERM when the test is done.
 #pragma once
 
-#include <QProcess>
+#include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+
+#include <sys/types.h>
 
 #include <string>
 
@@ -20,14 +23,18 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
 
     const std::string& linePath() const { return linePath_; }
-    bool running() const { return process_.state() == QProcess::Running; }
+    bool running();
     // What the simulator has written to standard error so far.
-    QString log();
+    QString log() const;
 
 private:
-    QProcess process_;
+    // Standard output and error go to files, so that a simulator that
+    // writes more than a pipe holds is never held up by a test that does
+    // not read.
+    QTemporaryDir outputs_;
+    pid_t pid_ = -1;
+    bool ended_ = false;
     std::string linePath_;
-    QString log_;
 };
 
 }  // namespace e2e

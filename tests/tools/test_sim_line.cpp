@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <thread>
 
 #include "frame.h"
@@ -49,7 +50,7 @@ TEST(SimLine, WaitsQuietlyWhileTheToolIsAwayAndAnswersWhenItIsBack)
     // The master now reports a hang-up on every poll; it must not spin on it.
     const double cpuBefore = sim.cpuSeconds();
     std::this_thread::sleep_for(1500ms);
-    EXPECT_LT(sim.cpuSeconds() - cpuBefore, 0.15);
+    EXPECT_LT(sim.cpuSeconds() - cpuBefore, 0.15) << "the simulator used more than a tenth of a processor";
 
     Port again(sim.firstLine());
     // The radiosonde kept its cyclic telemetry going, as a real one would.
@@ -150,16 +151,27 @@ TEST(SimLine, BytesLeaveAtTheBaudRate)
         {"9600", 70ms, 120ms},   // 82 ms
         {"115200", 0ms, 40ms},   // 7 ms
     };
+    // The spread is timed where the frames are read, so a busy machine that
+    // reads the first or the last frame late moves it either way. Such
+    // delays come and go while the pacing is the simulator's own: three
+    // tries, and one inside the window is enough.
     for (const auto& c : cases) {
         SCOPED_TRACE(c.baud);
-        SimProcess sim({"--warmup", "0", "--baud", c.baud});
-        Port port(sim.firstLine());
-        port.request(RQ_TELEMETRY | RQ_CALIBRATION | RQ_SETTINGS | RQ_STATE);
-        const auto frames = port.collect(4, 3s);
-        ASSERT_EQ(frames.size(), 4u);
-        const auto spread = frames[3].at - frames[0].at;
-        EXPECT_GE(spread, c.atLeast);
-        EXPECT_LE(spread, c.atMost);
+        std::string spreads;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            SimProcess sim({"--warmup", "0", "--baud", c.baud});
+            Port port(sim.firstLine());
+            port.request(RQ_TELEMETRY | RQ_CALIBRATION | RQ_SETTINGS | RQ_STATE);
+            const auto frames = port.collect(4, 3s);
+            ASSERT_EQ(frames.size(), 4u);
+            const auto spread = std::chrono::duration_cast<std::chrono::milliseconds>(frames[3].at - frames[0].at);
+            spreads += " " + std::to_string(spread.count()) + " ms";
+            if (spread >= c.atLeast && spread <= c.atMost)
+                break;
+            if (attempt == 2)
+                ADD_FAILURE() << "spreads" << spreads << ", outside " << c.atLeast.count() << " to "
+                              << c.atMost.count() << " ms every time";
+        }
     }
 }
 

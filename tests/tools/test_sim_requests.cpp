@@ -85,8 +85,9 @@ TEST(SimRequests, CyclicTelemetryOnceASecondUntilARequestWithoutIt)
         if (i > 0) {
             EXPECT_EQ(cyclic[i].body[3], static_cast<std::uint8_t>(cyclic[i - 1].body[3] + 1));
             const auto gap = cyclic[i].at - cyclic[i - 1].at;
-            EXPECT_GT(gap, 800ms);
-            EXPECT_LT(gap, 1200ms);
+            // 200 ms either way: more than a busy machine delays a read.
+            EXPECT_GT(gap, 800ms) << "packet " << i;
+            EXPECT_LT(gap, 1200ms) << "packet " << i;
         }
     }
 
