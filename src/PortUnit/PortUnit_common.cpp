@@ -1,6 +1,7 @@
 // The part of the serial driver that is the same on every system: the byte
 // message target and the counting of messages posted and taken.
 #include "port_common.h"
+#include "spin_lock.h"
 
 #include <atomic>
 
@@ -15,23 +16,10 @@ ByteFlow Flow;
 namespace {
 
 // The target is swapped on the window's thread and read by the reader once
-// per delivery. A flag held for the copy of two pointers keeps the pair
-// consistent; the MinGW runtime with Win32 threads has no std::mutex.
-std::atomic_flag TargetBusy = ATOMIC_FLAG_INIT;
+// per delivery; the lock keeps the pair consistent.
+SpinLock TargetLock;
 ByteMessagePoster TargetPoster = nullptr;
 void* TargetContext = nullptr;
-
-class TargetGuard {
-public:
-    TargetGuard()
-    {
-        while (TargetBusy.test_and_set(std::memory_order_acquire)) {
-        }
-    }
-    ~TargetGuard() { TargetBusy.clear(std::memory_order_release); }
-    TargetGuard(const TargetGuard&) = delete;
-    TargetGuard& operator=(const TargetGuard&) = delete;
-};
 
 }  // namespace
 
@@ -40,7 +28,7 @@ void detail::PostBytes(const std::uint8_t* bytes, std::size_t count)
     ByteMessagePoster poster;
     void* context;
     {
-        const TargetGuard guard;
+        const SpinGuard guard(TargetLock);
         poster = TargetPoster;
         context = TargetContext;
     }
@@ -56,7 +44,7 @@ void detail::PostBytes(const std::uint8_t* bytes, std::size_t count)
 void SetByteMessageTarget(ByteMessagePoster poster, void* context)
 {
     {
-        const TargetGuard guard;
+        const SpinGuard guard(TargetLock);
         TargetPoster = poster;
         TargetContext = context;
         detail::Flow.ResetCount();

@@ -5,7 +5,7 @@ void ByteQueue::post(void* queue, std::uint32_t wparam, std::intptr_t lparam)
     auto& self = *static_cast<ByteQueue*>(queue);
     bool wake = false;
     {
-        std::lock_guard<std::mutex> lock(self.mutex_);
+        const SpinGuard guard(self.lock_);
         self.messages_.push_back({wparam, lparam});
         wake = !self.wakePending_;
         self.wakePending_ = true;
@@ -24,7 +24,7 @@ void ByteQueue::deliver()
 {
     std::size_t waiting = 0;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        const SpinGuard guard(lock_);
         wakePending_ = false;  // this is the wake, being delivered
         waiting = messages_.size();
     }
@@ -32,7 +32,7 @@ void ByteQueue::deliver()
         Message message{};
         bool wake = false;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            const SpinGuard guard(lock_);
             if (messages_.empty())
                 break;  // a nested delivery took them
             message = messages_.front();

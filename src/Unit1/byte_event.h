@@ -15,7 +15,8 @@
 
 #include <cstdint>
 #include <deque>
-#include <mutex>
+
+#include "spin_lock.h"
 
 class ByteEvent : public QEvent {
 public:
@@ -63,7 +64,7 @@ private:
     };
 
     QObject* const window_;
-    std::mutex mutex_;
+    SpinLock lock_;  // held only to push, pop or look at the flag
     std::deque<Message> messages_;
     // A wake event is posted and not yet being delivered; always so while
     // messages wait.
