@@ -304,6 +304,7 @@ void TForm1::applyWindowSize()
 
 bool TForm1::event(QEvent* e)
 {
+    ByteQueue::arrived(e);
     if (e->type() == ByteQueue::wakeType()) {
         byteQueue_.deliver();
         return true;
@@ -337,6 +338,7 @@ bool TForm1::event(QEvent* e)
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e)
 {
+    ByteQueue::arrived(e);
     if (e->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(e);
         // A key reaches the window's native window once, before it is

@@ -10,8 +10,13 @@ void ByteQueue::post(void* queue, std::uint32_t wparam, std::intptr_t lparam)
         wake = !self.wakePending_;
         self.wakePending_ = true;
     }
-    if (wake)
-        QCoreApplication::postEvent(self.window_, new QEvent(wakeType()));
+    if (wake) {
+        auto* event = new QEvent(wakeType());
+#ifdef KALVI7_TSAN_HANDOFF
+        __tsan_release(event);
+#endif
+        QCoreApplication::postEvent(self.window_, event);
+    }
 }
 
 QEvent::Type ByteQueue::wakeType()

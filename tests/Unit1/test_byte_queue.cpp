@@ -25,6 +25,7 @@ public:
 
     bool event(QEvent* e) override
     {
+        ByteQueue::arrived(e);
         if (e->type() == ByteQueue::wakeType()) {
             ++wakes;
             queue.deliver();
