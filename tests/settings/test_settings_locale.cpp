@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "in_child.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,34 +27,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Runs body in a child process and gives what it returned. The locale is
-// switched only there: glibc's setlocale leaks a few bytes when LOCPATH is
-// set, which the sanitizer build's leak check would report.
-std::string inChild(const std::function<std::string()>& body) {
-    int out[2];
-    if (::pipe(out) != 0) return "no pipe";
-    const pid_t child = ::fork();
-    if (child < 0) return "no child process";
-    if (child == 0) {
-        ::close(out[0]);
-        std::string result;
-        try {
-            result = body();
-        } catch (const std::exception& e) {
-            result = std::string("thrown: ") + e.what();
-        }
-        [[maybe_unused]] const auto written = ::write(out[1], result.data(), result.size());
-        ::_exit(0);
-    }
-    ::close(out[1]);
-    std::string result;
-    char buffer[256];
-    for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;) result.append(buffer, static_cast<std::size_t>(got));
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? result : "the child process died";
-}
 
 class SettingsUnderTurkishLocale : public ::testing::Test {
 protected:

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "in_child.h"
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/resource.h>
@@ -44,12 +46,7 @@ Saver saver() {
 // Saves COM3, 9600, on, on to path as the saver, in a child process, under
 // a file size limit when one is given. Gives "saved" or the error's text.
 std::string saveAs(const Saver& who, const std::string& path, std::optional<rlim_t> fileSizeLimit) {
-    int out[2];
-    if (::pipe(out) != 0) return "no pipe";
-    const pid_t child = ::fork();
-    if (child < 0) return "no child process";
-    if (child == 0) {
-        ::close(out[0]);
+    return inChild([&] {
         std::string outcome;
         if (who.dropsRoot && (::setgroups(0, nullptr) != 0 || ::setgid(who.gid) != 0 || ::setuid(who.uid) != 0)) {
             outcome = "could not become the unprivileged user";
@@ -68,17 +65,8 @@ std::string saveAs(const Saver& who, const std::string& path, std::optional<rlim
                 outcome = e.what();
             }
         }
-        [[maybe_unused]] const auto written = ::write(out[1], outcome.data(), outcome.size());
-        ::_exit(0);
-    }
-    ::close(out[1]);
-    std::string outcome;
-    char buffer[256];
-    for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;) outcome.append(buffer, static_cast<std::size_t>(got));
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? outcome : "the child process died";
+        return outcome;
+    });
 }
 
 std::string readFile(const fs::path& path) {
