@@ -42,7 +42,8 @@ TEST(SimOptions, HelpDescribesEveryOption)
     EXPECT_EQ(r.code, 0);
     for (const char* option : {"--device", "--link", "--baud", "--flood", "--frames", "--lat",
                                "--lon", "--height", "--warmup", "--state", "--bad-crc", "--noise",
-                               "--silence", "--hangup", "--seed", "--verbose", "--help"})
+                               "--silence", "--hangup", "--seed", "--replay", "--speed", "--verbose",
+                               "--help"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 

@@ -6,12 +6,15 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "line.h"
 #include "options.h"
+#include "replay.h"
 #include "session.h"
 
 namespace {
@@ -55,8 +58,22 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // A capture is read whole before the line is opened: a damaged one is
+    // refused with its line number and nothing of it is ever played.
+    std::optional<capture::Capture> replay;
+    if (!options.replay.empty()) {
+        try {
+            replay = sim::loadReplay(options.replay);
+        } catch (const std::invalid_argument& e) {
+            std::fprintf(stderr, "kalvi7-sim: %s\n", e.what());
+            return 2;
+        }
+    }
+
     try {
         installStopHandlers();
+        if (replay)
+            return sim::Replay(options, std::move(*replay), stopPipe[0]).run();
         sim::Session session(options, stopPipe[0]);
         return session.run();
     } catch (const std::exception& e) {

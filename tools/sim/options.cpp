@@ -61,6 +61,10 @@ std::pair<std::string_view, std::string_view> splitPair(std::string_view text)
 Options parseOptions(const std::vector<std::string>& args)
 {
     Options o;
+    // What shapes the simulated radiosonde has no meaning for a replay,
+    // which sends what the capture holds and nothing else.
+    std::string simulationOption;
+    bool speedGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> inlineValue;
@@ -130,6 +134,15 @@ Options parseOptions(const std::vector<std::string>& args)
             o.hangupFor = d.empty() ? 2.0 : toSeconds(name, d);
         } else if (name == "--seed") {
             o.seed = toCount(name, value(), 0, UINT64_MAX);
+        } else if (name == "--replay") {
+            o.replay = value();
+            if (o.replay.empty())
+                fail("--replay needs a capture file");
+        } else if (name == "--speed") {
+            o.speed = toNumber(name, value());
+            if (o.speed < 0 || o.speed > 1000)
+                fail("--speed: must lie within 0..1000 (0: as fast as the line takes it)");
+            speedGiven = true;
         } else if (name == "--verbose" || name == "-v") {
             o.verbose = true;
         } else {
@@ -137,7 +150,17 @@ Options parseOptions(const std::vector<std::string>& args)
         }
         if (inlineValue && !valueTaken)
             fail(name + " takes no value");
+        static const char* const kSimulationOptions[] = {
+            "--flood", "--frames", "--lat", "--lon", "--height", "--warmup", "--state",
+            "--bad-crc", "--noise", "--silence", "--hangup", "--seed"};
+        for (const char* option : kSimulationOptions)
+            if (name == option && simulationOption.empty())
+                simulationOption = name;
     }
+    if (!o.replay.empty() && !simulationOption.empty())
+        fail(simulationOption + " shapes the simulated radiosonde; a --replay sends only what the capture holds");
+    if (speedGiven && o.replay.empty())
+        fail("--speed goes with --replay");
     if (!o.device.empty() && !o.link.empty())
         fail("--link names the pseudo-terminal; it cannot go with --device");
     return o;
@@ -188,6 +211,21 @@ Faults for tests and training:
                     the --link moved to it); a device is closed and opened
                     again
 
+Replay:
+  --replay FILE     play a capture (as kalvi7-ctl capture writes it) into the
+                    line instead of simulating: the recorded bytes with the
+                    recorded timing, from the moment the tool opens the line.
+                    If the tool closes the line the replay waits where it is
+                    and goes on when the tool opens it again. What the tool
+                    sends is read and ignored (logged with --verbose). At the
+                    end of the capture, and 2 s for the tool to read the
+                    last bytes, the simulator exits with 0. A capture that is
+                    not well formed is refused, naming the line, before the
+                    line is opened (exit 2); none of it is played. Goes with
+                    --device, --link, --baud (a device's speed) and --verbose
+  --speed X         replay X times as fast (default 1; 0.5 half as fast; 0:
+                    as fast as the line takes the bytes)
+
 Other:
   -v, --verbose     log requests received and packets sent to standard error
   -h, --help        show this text
@@ -201,8 +239,8 @@ of further requests adds no packet of its own. A settings command (selector
 a calibration write with the right key with code 2; both are stored and come
 back in the next settings and calibration packets.
 
-Exit status: 0 on SIGINT/SIGTERM or after --frames, 1 when the line fails,
-2 for a bad command line.
+Exit status: 0 on SIGINT/SIGTERM, after --frames or at the end of a --replay,
+1 when the line fails, 2 for a bad command line or a capture that is refused.
 )";
 }
 

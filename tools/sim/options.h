@@ -29,6 +29,9 @@ struct Options {
     double hangupFor = 2.0;  // ... for this long
 
     std::optional<std::uint64_t> seed;  // noise of the readings, repeatable
+
+    std::string replay;      // play this capture instead of simulating
+    double speed = 1.0;      // of the replay: 2 twice as fast, 0 as fast as the line takes it
     bool verbose = false;
     bool help = false;
 };
