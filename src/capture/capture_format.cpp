@@ -187,9 +187,17 @@ std::string formatTime(std::int64_t microseconds)
 CaptureWriter::CaptureWriter(std::FILE* file, const std::vector<std::pair<std::string, std::string>>& notes)
     : file_(file)
 {
+    // A line end inside a note would start a line that is no record, and
+    // the reader would then refuse the whole capture.
+    const auto oneLine = [](std::string text) {
+        for (char& c : text)
+            if (c == '\n' || c == '\r')
+                c = ' ';
+        return text;
+    };
     std::string head = std::string(kMagicLine) + "\n";
     for (const auto& [key, value] : notes)
-        head += "# " + key + " " + value + "\n";
+        head += "# " + oneLine(key) + " " + oneLine(value) + "\n";
     write(head);
 }
 

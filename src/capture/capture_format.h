@@ -64,7 +64,8 @@ Capture readCapture(std::istream& in);
 // was flushed before that stays a readable capture.
 class CaptureWriter {
 public:
-    // Writes the first line and the notes.
+    // Writes the first line and the notes (a line end inside one becomes a
+    // space).
     CaptureWriter(std::FILE* file, const std::vector<std::pair<std::string, std::string>>& notes);
 
     // One arrival. No bytes, no record. A time earlier than the one before

@@ -232,6 +232,19 @@ TEST(CaptureWriter, TimesKeepTheirPointUnderACommaLocale)
     EXPECT_EQ(report, "decimal point ,\n" + kWritten);
 }
 
+TEST(CaptureWriter, ANoteWithALineEndStaysOneNote)
+{
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    capture::CaptureWriter writer(file, {{"port", "/dev/odd\nname\r"}});
+    const std::uint8_t byte = 0x42;
+    writer.record(0, &byte, 1);
+    const std::string text = contents(file);
+    std::fclose(file);
+    EXPECT_EQ(text, "kalvi7-capture 1\n# port /dev/odd name \n0.000000 42\n");
+    EXPECT_EQ(read(text).records.size(), 1u);
+}
+
 TEST(CaptureWriter, AFullDiskIsAnErrorNotASilentLoss)
 {
     std::FILE* full = std::fopen("/dev/full", "w");
