@@ -133,8 +133,11 @@ bool Replay::followPeer(Clock::time_point now)
 
 Replay::Clock::time_point Replay::dueAt(std::size_t record) const
 {
+    // Capped at some thirty years, which the clock's nanoseconds still hold:
+    // a capture may name times far beyond that, and --speed stretches them.
+    constexpr double kFarAhead = 1e9;
     const double seconds = static_cast<double>(capture_.records[record].microseconds) / 1e6 / options_.speed;
-    return origin_ + std::chrono::duration_cast<Clock::duration>(Seconds(seconds));
+    return origin_ + std::chrono::duration_cast<Clock::duration>(Seconds(std::min(seconds, kFarAhead)));
 }
 
 void Replay::stageDue(Clock::time_point now)
