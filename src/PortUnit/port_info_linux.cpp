@@ -42,12 +42,24 @@ std::string ReadAttribute(const fs::path& file)
     return text;
 }
 
-// The name of the directory a link leads to; empty when it leads nowhere.
-std::string LinkTargetName(const fs::path& link)
+// The driver of the hardware behind a port's device. Since Linux 6.5 a
+// UART's tty hangs below two devices of the kernel's own "serial-base" bus
+// (drivers "port" and "ctrl"), which say nothing; the driver of the
+// hardware sits above them.
+std::string DriverOf(fs::path device)
 {
-    std::error_code error;
-    const fs::path target = fs::read_symlink(link, error);
-    return error ? std::string() : target.filename().string();
+    constexpr int SerialBaseLevels = 2;
+    for (int depth = 0; depth <= SerialBaseLevels && device.has_relative_path(); ++depth) {
+        std::error_code error;
+        const fs::path driver = fs::read_symlink(device / "driver", error);
+        if (error)
+            return {};
+        const fs::path bus = driver.parent_path().parent_path().filename();
+        if (bus != "serial-base")
+            return driver.filename().string();
+        device = device.parent_path();
+    }
+    return {};
 }
 
 // The nearest directory at or above device that describes a USB device.
@@ -107,7 +119,7 @@ PortFacts ReadPortFacts(const std::string& devicePath, const SerialTreeRoots& ro
     const fs::path entry = fs::path(roots.sysClassTty) / name;
     const fs::path device = fs::canonical(entry / "device", error);
     if (!error) {
-        facts.driver = LinkTargetName(device / "driver");
+        facts.driver = DriverOf(device);
         const fs::path usb = UsbDeviceOf(device);
         if (!usb.empty()) {
             facts.vendorId = ReadAttribute(usb / "idVendor");

@@ -52,15 +52,20 @@ public:
         return dir;
     }
 
-    // The tty name, its port device (bound to driver unless empty), its
-    // class entry and its /dev node.
+    // Binds device to driver of bus, as sysfs links them.
+    void bind(const fs::path& device, const std::string& bus, const std::string& driver)
+    {
+        const fs::path driverDir = root_ / "sys" / "bus" / bus / "drivers" / driver;
+        fs::create_directories(driverDir);
+        fs::create_directory_symlink(driverDir, device / "driver");
+    }
+
+    // The tty name, its port device (bound to driver of some bus unless
+    // empty), its class entry and its /dev node.
     void tty(const std::string& name, const fs::path& portDevice, const std::string& driver)
     {
-        if (!driver.empty()) {
-            const fs::path driverDir = root_ / "sys" / "bus" / "drivers" / driver;
-            fs::create_directories(driverDir);
-            fs::create_directory_symlink(driverDir, portDevice / "driver");
-        }
+        if (!driver.empty())
+            bind(portDevice, "some-bus", driver);
         const fs::path classDir = portDevice / "tty" / name;
         fs::create_directories(classDir);
         fs::create_directory_symlink(portDevice, classDir / "device");
@@ -163,6 +168,18 @@ TEST(DescribeComPort, TellsWhatSysfsKnowsOfTheAdapter)
          }},
         {"UART on the main board: only its driver",
          [](Tree& tree) { tree.tty("ttyS0", tree.device("pnp0/00:04"), "serial"); },
+         [](const Tree& tree) { return tree.dev("ttyS0"); },
+         [](const Tree&) { return std::string("Драйвер: serial"); }},
+        {"UART below the serial-base devices of newer kernels: the hardware's driver",
+         [](Tree& tree) {
+             const fs::path pnp = tree.device("pnp0/00:00");
+             const fs::path ctrl = tree.device("pnp0/00:00/00:00:0");
+             const fs::path port = tree.device("pnp0/00:00/00:00:0/00:00:0.0");
+             tree.bind(pnp, "pnp", "serial");
+             tree.bind(ctrl, "serial-base", "ctrl");
+             tree.bind(port, "serial-base", "port");
+             tree.tty("ttyS0", port, "");
+         },
          [](const Tree& tree) { return tree.dev("ttyS0"); },
          [](const Tree&) { return std::string("Драйвер: serial"); }},
         {"port bound to no driver: nothing",
