@@ -13,11 +13,34 @@
 namespace PortUnit {
 
 // Raised by OpenComPort with the text of the step that failed, e.g.
-// "Ошибка: порт стенда не открыт".
+// "Ошибка: порт стенда не открыт". When the system said why the port could
+// not be opened, reason() says it in a line of its own (OpenFailureReason);
+// what() stays the step's text alone.
 class PortError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    PortError(const char* stepText, const std::string& reason)
+        : std::runtime_error(stepText), reason_(reason)
+    {
+    }
+
+    // Empty when the system gave no reason.
+    const char* reason() const noexcept { return reason_.what(); }
+
+private:
+    // A runtime_error holds the text so that copying the exception cannot
+    // throw.
+    std::runtime_error reason_{""};
 };
+
+// Why the system refused to open a port, as one line for the operator, with
+// the remedy for the usual causes: "permission denied" names the dialout
+// group and the command that adds the user to it; "busy" says another
+// program holds the port, naming it when holder is known. Fixed Russian
+// texts, whatever the system's language; an errno value the table does not
+// know reads "Системная ошибка: errno N.". Empty for 0. Takes errno values;
+// the Windows driver maps its few open errors onto them.
+std::string OpenFailureReason(int systemError, const std::string& holder = {});
 
 // Where the reader thread posts each received byte: called on the reader
 // thread, once per byte, in arrival order, with (byte, 1). It must only
@@ -43,6 +66,12 @@ std::int64_t ByteMessagesInFlight();
 // Serial ports present, in natural order, as the names the selector shows
 // and OpenComPort takes (device paths on Linux, "COMn" on Windows).
 std::vector<std::string> EnumComPorts();
+
+// What the system knows of the adapter behind a port the selector shows,
+// one fact a line (USB ids, maker, product, serial number, driver, the
+// persistent /dev/serial/by-id name), read without opening the port; empty
+// when nothing is known. Windows: empty.
+std::string DescribeComPort(const std::string& name);
 
 // The name the settings default to when they name no port
 // ("/dev/ttyUSB0" on Linux, "COM1" on Windows).

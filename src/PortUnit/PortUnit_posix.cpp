@@ -6,6 +6,7 @@
 #include "line_settings_posix.h"
 #include "port_common.h"
 #include "port_enum_linux.h"
+#include "port_info_linux.h"
 #include "termios2_baud.h"
 
 #include <fcntl.h>
@@ -340,6 +341,11 @@ std::vector<std::string> EnumComPorts()
     return detail::ListSerialPorts(detail::SerialTreeRoots{});
 }
 
+std::string DescribeComPort(const std::string& name)
+{
+    return detail::DescribePortFacts(detail::ReadPortFacts(name, detail::SerialTreeRoots{}));
+}
+
 std::string DefaultPortName()
 {
     return "/dev/ttyUSB0";
@@ -360,12 +366,18 @@ void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t p
     // Step 1: open for exclusive use. O_NOCTTY keeps the port from becoming
     // our controlling terminal, O_NONBLOCK keeps open() from waiting for
     // carrier and lets writes report a full buffer.
+    // The system's reason goes with the error: permission and a port held
+    // by another program are what an operator can mend.
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throw PortError(TextNotOpened);
+        throw PortError(TextNotOpened, OpenFailureReason(errno));
     if (!TakeExclusive(fd)) {
+        const int error = errno;
+        // A lock is listed with its holder; a terminal in another program's
+        // exclusive mode tells only that it is busy.
+        const std::string holder = error == EWOULDBLOCK ? detail::LockHolder(fd, "/proc") : std::string();
         close(fd);
-        throw PortError(TextNotOpened);
+        throw PortError(TextNotOpened, OpenFailureReason(error, holder));
     }
     State.PortHandle = fd;
 

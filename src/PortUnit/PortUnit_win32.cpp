@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <deque>
 #include <memory>
 #include <string>
@@ -283,6 +284,23 @@ std::string PortPathFor(const std::string& selectorText)
     return "\\\\.\\" + selectorText;
 }
 
+// The errno value that says to the operator what a failed CreateFileW of a
+// port means: Windows refuses a port another program holds with "access
+// denied".
+static int OpenErrorAsErrno(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return EBUSY;
+    default:
+        return 0;
+    }
+}
+
 void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t parity,
                  std::uint8_t dataBits, std::uint8_t stopBits)
 {
@@ -293,7 +311,7 @@ void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t p
     PortHandle = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OVERLAPPED, nullptr);
     if (PortHandle == INVALID_HANDLE_VALUE)
-        throw PortError(TextNotOpened);
+        throw PortError(TextNotOpened, OpenFailureReason(OpenErrorAsErrno(GetLastError())));
 
     if (!SetCommMask(PortHandle, EV_RXCHAR))
         throw PortError(TextMask);
@@ -365,6 +383,13 @@ void WriteComByte(std::int32_t channel, std::uint8_t byte)
         return;
     }
     Release(*write);
+}
+
+// The adapter behind a COM port is not looked up on Windows (SetupAPI would
+// tell it); the selector's entries carry no tool tip there.
+std::string DescribeComPort(const std::string& /*name*/)
+{
+    return {};
 }
 
 bool IsPortOpen()

@@ -6,9 +6,16 @@
 // list, or the keyboard while the selector has the focus. The mouse wheel,
 // which a hand scrolling the window turns over the selector by chance,
 // changes nothing.
+//
+// Every entry, however it is added, carries a tool tip with what the system
+// knows of the adapter behind it (PortUnit::DescribeComPort), so that two
+// adapters can be told apart in the list; the entries themselves stay the
+// port names.
 #pragma once
 
 #include <QComboBox>
+
+#include <functional>
 
 class PortSelector : public QComboBox {
     Q_OBJECT
@@ -18,10 +25,21 @@ public:
 
     void showPopup() override;
 
+    // What the tool tip of the entry naming a port says; empty: no tool tip.
+    using Describer = std::function<QString(const QString& port)>;
+    // Tests replace the system's description; the entries present are
+    // described again.
+    void setDescriberForTest(Describer describer);
+
 signals:
     // Emitted before the list is shown; the entries may be replaced here.
     void aboutToShowPopup();
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void describeEntries(int first, int last);
+
+    Describer describer_;
 };

@@ -9,6 +9,7 @@
 #include <QTabWidget>
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "PortUnit.h"
 #include "TForm1.h"
 #include "byte_event.h"
+#include "error_box.h"
 #include "formats.h"
 #include "settings_ini.h"
 #include "ui_TForm1.h"
@@ -106,7 +108,15 @@ void TForm1::SaveSetting()
 void TForm1::PortSetting()
 {
     const std::string path = PortUnit::PortPathFor(ui_->ComboBox3->currentText().toStdString());
-    PortUnit::OpenComPort(path, static_cast<std::uint32_t>(PortBaudRate), 0, 8, 0);
+    try {
+        PortUnit::OpenComPort(path, static_cast<std::uint32_t>(PortBaudRate), 0, 8, 0);
+    } catch (const PortUnit::PortError& error) {
+        // The box shows the step's text as its first line and the system's
+        // reason, when there is one, as its second.
+        throw std::runtime_error(
+            errorbox::withReason(QString::fromUtf8(error.what()), QString::fromUtf8(error.reason()))
+                .toStdString());
+    }
 }
 
 void TForm1::PortChange(int /*index*/)

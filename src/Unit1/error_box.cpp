@@ -20,6 +20,13 @@ QString boxText(const QString& message)
     return message + u'.';
 }
 
+QString withReason(const QString& message, const QString& reason)
+{
+    if (reason.isEmpty())
+        return message;
+    return boxText(message) + u'\n' + reason;
+}
+
 void show(const QString& message)
 {
     const QString text = boxText(message);

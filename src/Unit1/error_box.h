@@ -19,6 +19,11 @@ inline const QString& applicationTitle()
 // ends in a character whose code is at most that of the full stop.
 QString boxText(const QString& message);
 
+// A message and, on a line of its own, why it happened: the message keeps
+// its full stop, the reason comes as given. Without a reason, the message
+// alone.
+QString withReason(const QString& message, const QString& reason);
+
 // Shows the modal box with the critical icon and one OK button, or hands
 // the text to the capture hook when one is set.
 void show(const QString& message);

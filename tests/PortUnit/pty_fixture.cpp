@@ -283,7 +283,7 @@ std::vector<std::string> PortDescriptors(const std::string& path)
     return targets;
 }
 
-std::pair<int, std::string> RunOpenProbe(const std::string& path)
+std::pair<int, std::string> RunOpenProbe(const std::string& path, bool unprivileged)
 {
     int output[2];
     if (pipe2(output, O_CLOEXEC) != 0)
@@ -292,7 +292,9 @@ std::pair<int, std::string> RunOpenProbe(const std::string& path)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
     const std::string program = PORT_OPEN_PROBE;
-    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()), nullptr};
+    char flag[] = "--unprivileged";
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()),
+                    unprivileged ? flag : nullptr, nullptr};
     pid_t child = 0;
     const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -129,6 +129,7 @@ ThreadTimes CallingThreadTimes();
 std::vector<std::string> PortDescriptors(const std::string& path);
 
 // Runs the probe program on path; its exit code and what it printed.
-std::pair<int, std::string> RunOpenProbe(const std::string& path);
+// unprivileged: a root test's probe runs as the user nobody.
+std::pair<int, std::string> RunOpenProbe(const std::string& path, bool unprivileged = false);
 
 }  // namespace PortTest

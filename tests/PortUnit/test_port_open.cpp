@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -31,6 +32,18 @@ std::string OpenError(const std::string& path, std::uint32_t baud = 38400, std::
     return "";
 }
 
+// The system's reason that came with the error; empty when none did or the
+// port opened.
+std::string OpenReason(const std::string& path)
+{
+    try {
+        PortUnit::OpenComPort(path, 38400, 0, 8, 0);
+    } catch (const PortUnit::PortError& error) {
+        return error.reason();
+    }
+    return "";
+}
+
 fs::path ScratchPath(const std::string& name)
 {
     return fs::temp_directory_path() / ("kalvi7-" + name + "-" + std::to_string(getpid()));
@@ -43,17 +56,20 @@ TEST(OpenComPort, PathsThatAreNoPortFailAtTheStepThatCannotBeDone)
     const fs::path directory = ScratchPath("dir");
     fs::create_directories(directory);
 
-    struct { std::string path; const char* text; bool leftOpen; } cases[] = {
-        {"/dev/kalvi7-no-such-port", "Ошибка: порт стенда не открыт", false},
-        {"", "Ошибка: порт стенда не открыт", false},
-        {directory.string(), "Ошибка: порт стенда не открыт", false},
-        // Opens, but a purge needs a terminal.
-        {"/dev/null", "Ошибка: порт не сброшен", true},
-        {regularFile.string(), "Ошибка: порт не сброшен", true},
+    struct { std::string path; const char* text; const char* reason; bool leftOpen; } cases[] = {
+        {"/dev/kalvi7-no-such-port", "Ошибка: порт стенда не открыт", "Такого порта нет (ENOENT).", false},
+        {"", "Ошибка: порт стенда не открыт", "Такого порта нет (ENOENT).", false},
+        {directory.string(), "Ошибка: порт стенда не открыт", "Указан каталог, а не порт (EISDIR).", false},
+        // Opens, but a purge needs a terminal; past the open the step's text
+        // says it all.
+        {"/dev/null", "Ошибка: порт не сброшен", "", true},
+        {regularFile.string(), "Ошибка: порт не сброшен", "", true},
     };
     const DescriptorWatch descriptors;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
+        EXPECT_EQ(OpenReason(c.path), c.reason);
+        PortUnit::CloseComPort(true);
         EXPECT_EQ(OpenError(c.path), c.text);
         EXPECT_EQ(PortUnit::IsPortOpen(), c.leftOpen);
         EXPECT_FALSE(PortUnit::IsReaderRunning());
@@ -163,14 +179,36 @@ TEST(OpenComPort, AnOpenPortIsRefusedToEveryoneElse)
         EXPECT_EQ(errno, EBUSY);
     }
 
+    // Root passes the exclusive mode and meets the lock, whose holder is
+    // named; anyone else is stopped by the exclusive mode, which names no one.
     const auto [held, heldText] = RunOpenProbe(pty.slavePath());
     EXPECT_EQ(held, 1);
-    EXPECT_EQ(heldText, "Ошибка: порт стенда не открыт");
+    const std::string ownName = [] {
+        std::ifstream comm("/proc/self/comm");
+        std::string name;
+        std::getline(comm, name);
+        return name;
+    }();
+    const std::string heldReason = geteuid() == 0
+        ? "Порт занят другой программой: " + ownName + ", PID " + std::to_string(getpid()) + " (EWOULDBLOCK)."
+        : "Порт занят другой программой (EBUSY).";
+    EXPECT_EQ(heldText, "Ошибка: порт стенда не открыт\n" + heldReason);
 
     PortUnit::CloseComPort(true);
     const auto [freed, freedText] = RunOpenProbe(pty.slavePath());
     EXPECT_EQ(freed, 0);
     EXPECT_EQ(freedText, "opened");
+}
+
+TEST(OpenComPort, APortTheUserMayNotOpenNamesTheDialoutGroup)
+{
+    Pty pty;
+    ASSERT_EQ(chmod(pty.slavePath().c_str(), 0), 0);
+    const auto [status, text] = RunOpenProbe(pty.slavePath(), true);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(text, "Ошибка: порт стенда не открыт\n"
+                    "Нет прав на доступ к порту (EACCES): добавьте пользователя в группу dialout командой "
+                    "sudo usermod -aG dialout $USER и войдите в систему заново.");
 }
 
 TEST(OpenComPort, TakesAnyPathThatLeadsToAPort)

@@ -7,7 +7,10 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QSignalSpy>
+#include <QHelpEvent>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <memory>
@@ -127,6 +130,65 @@ TEST_F(PortSelectorTest, APickFromTheOpenedListChangesThePort)
     EXPECT_EQ(selected(), kAbsentPort);
     EXPECT_FALSE(PortUnit::IsPortOpen());
     EXPECT_EQ(errors.texts.size(), 1u);
+}
+
+TEST_F(PortSelectorTest, EachEntryCarriesWhatTheSystemKnowsOfItsAdapterAsItsToolTip)
+{
+    // The system knows nothing of a pseudo-terminal or a missing port: no
+    // entry tool tip, and the list shows nothing over them.
+    for (const QString& port : {QString::fromStdString(pty.slavePath()), kAbsentPort})
+        EXPECT_FALSE(selector().itemData(selector().findText(port), Qt::ToolTipRole).isValid()) << port.toStdString();
+
+    // A stand-in for the system, which knows the radiosonde's port; one
+    // adapter reports markup in its product name, which stays text.
+    const QString ptyPort = QString::fromStdString(pty.slavePath());
+    const QString description = QStringLiteral("USB: 0403:6001\nПроизводитель: FTDI\nСерийный номер: A50285BI");
+    selector().setDescriberForTest([&](const QString& port) {
+        if (port == ptyPort)
+            return description;
+        return port == kAbsentPort ? QStringLiteral("Устройство: <b>UART</b>") : QString();
+    });
+    // The tool tip as the operator reads it: markup rendered, plain text as is.
+    const auto shownTip = [this](int row) {
+        const QVariant tip = selector().itemData(row, Qt::ToolTipRole);
+        if (!tip.isValid())
+            return QStringLiteral("(none)");
+        if (!Qt::mightBeRichText(tip.toString()))
+            return tip.toString();
+        QTextDocument rendered;
+        rendered.setHtml(tip.toString());
+        return rendered.toPlainText();
+    };
+    const auto expectedTip = [&](const QString& port) {
+        return port == ptyPort ? description
+             : port == kAbsentPort ? QStringLiteral("Устройство: <b>UART</b>")
+                                   : QStringLiteral("(none)");
+    };
+
+    // The entries present, and those the refresh puts in when the list
+    // opens (the open port among them, put back after the fresh list).
+    for (int row = 0; row < selector().count(); ++row)
+        EXPECT_EQ(shownTip(row), expectedTip(selector().itemText(row))) << row;
+    QObject::connect(&selector(), &PortSelector::aboutToShowPopup, form.get(),
+                     [this] { selector().addItem(kAbsentPort); });
+    selector().showPopup();
+    for (int row = 0; row < selector().count(); ++row)
+        EXPECT_EQ(shownTip(row), expectedTip(selector().itemText(row))) << row;
+
+    // The opened list shows it over the entry; the entries and the
+    // selector's own hint stay as they were.
+    QAbstractItemView* list = selector().view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    const int ptyRow = selector().findText(ptyPort);
+    ASSERT_GE(ptyRow, 0);
+    const QPoint over = list->visualRect(selector().model()->index(ptyRow, 0)).center();
+    QHelpEvent help(QEvent::ToolTip, over, list->viewport()->mapToGlobal(over));
+    QApplication::sendEvent(list->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), description);
+    selector().hidePopup();
+    EXPECT_EQ(selected(), ptyPort);
+    EXPECT_TRUE(selector().toolTip().startsWith(QStringLiteral("Используемый порт: ") + ptyPort));
+    EXPECT_TRUE(errors.texts.empty());
 }
 
 }  // namespace

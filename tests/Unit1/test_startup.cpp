@@ -12,8 +12,17 @@
 #include <QSpinBox>
 #include <QThread>
 
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
+
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include "PortSelector.h"
 #include "PortUnit.h"
@@ -28,6 +37,45 @@ namespace {
 
 const QString kNotOpened = QStringLiteral("Ошибка: порт стенда не открыт.");
 const std::string kAbsentPort = "/dev/kalvi7-no-such-port";
+// The box for a port that is not there: the step's text, then the reason.
+const QString kAbsentPortBox = kNotOpened + QStringLiteral("\nТакого порта нет (ENOENT).");
+
+// Root opens a file whatever its mode. While this lives the calling thread
+// does not: its effective capabilities lose the two that override file
+// permissions (capabilities are per thread, and the permitted set keeps
+// them for the restore), so a port of mode 000 is refused to it as to an
+// operator outside the dialout group. Nothing to do for another user.
+class WithoutPermissionOverride {
+public:
+    WithoutPermissionOverride()
+    {
+        if (::geteuid() != 0 || ::syscall(SYS_capget, &header_, saved_) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        active_ = ::syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~WithoutPermissionOverride()
+    {
+        if (active_)
+            ::syscall(SYS_capset, &header_, saved_);
+    }
+    WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
+    WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool active_ = false;
+};
+
+std::string ownCommandName()
+{
+    std::ifstream comm("/proc/self/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
 
 QString hint(const QString& port, const QString& speed)
 {
@@ -58,7 +106,7 @@ TEST_F(StartupTest, FirstStartWithoutSettingsUsesTheDefaultsAndWritesAllFourKeys
     EXPECT_FALSE(ui().SpeedButton3->isEnabled());
     EXPECT_FALSE(ui().SpinEdit1->isEnabled());
     if (!fileExists(defaultPort)) {
-        EXPECT_EQ(errors.texts, std::vector<QString>{kNotOpened});
+        EXPECT_EQ(errors.texts, std::vector<QString>{kAbsentPortBox});
     }
 
     form.reset();
@@ -106,11 +154,53 @@ TEST_F(StartupTest, MissingStoredPortIsAppendedSelectedAndItsOpenErrorShown)
     form = std::make_unique<TForm1>();
 
     // Reported while the window was being created, before it is shown.
-    EXPECT_EQ(errors.texts, std::vector<QString>{kNotOpened});
+    EXPECT_EQ(errors.texts, std::vector<QString>{kAbsentPortBox});
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(ui().ComboBox3->currentIndex(), ui().ComboBox3->count() - 1);
     EXPECT_EQ(selected().toStdString(), kAbsentPort);
     EXPECT_FALSE(PortUnit::IsPortOpen());
+}
+
+TEST_F(StartupTest, APortThatDoesNotOpenGivesTheSystemsReasonOnTheBoxsSecondLine)
+{
+    struct Case {
+        const char* what;
+        std::function<void(const Pty&)> spoil;  // what keeps the pty from opening
+        QString secondLine;
+    };
+    int lockFd = -1;
+    const Case cases[] = {
+        {"mode 000, as to a user outside the dialout group",
+         [](const Pty& pty) { ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0), 0); },
+         QStringLiteral("Нет прав на доступ к порту (EACCES): добавьте пользователя в группу dialout командой "
+                        "sudo usermod -aG dialout $USER и войдите в систему заново.")},
+        {"locked by another program (this test)",
+         [&lockFd](const Pty& pty) {
+             lockFd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+             ASSERT_GE(lockFd, 0);
+             ASSERT_EQ(::flock(lockFd, LOCK_EX | LOCK_NB), 0);
+         },
+         QStringLiteral("Порт занят другой программой: %1, PID %2 (EWOULDBLOCK).")
+             .arg(QString::fromStdString(ownCommandName()))
+             .arg(::getpid())},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Pty pty;
+        c.spoil(pty);
+        scratch.writeSettings(settingsText(pty.slavePath()));
+        errors.texts.clear();
+        {
+            const WithoutPermissionOverride asAnOperator;
+            form = std::make_unique<TForm1>();
+        }
+        EXPECT_EQ(errors.texts, std::vector<QString>{kNotOpened + u'\n' + c.secondLine});
+        EXPECT_FALSE(PortUnit::IsPortOpen());
+        form.reset();
+        if (lockFd >= 0)
+            ::close(lockFd);
+        lockFd = -1;
+    }
 }
 
 TEST_F(StartupTest, SettingsThatCannotBeWrittenAreReportedAndTheShutdownCompletes)
@@ -158,7 +248,7 @@ TEST_F(StartupTest, SelectorRefreshKeepsTheOpenPortAndOnlyAPickReopens)
     selector.addItem(QString::fromStdString(kAbsentPort));
     selector.setCurrentIndex(selector.count() - 1);
     emit selector.activated(selector.currentIndex());
-    EXPECT_EQ(errors.texts, std::vector<QString>{kNotOpened});
+    EXPECT_EQ(errors.texts, std::vector<QString>{kAbsentPortBox});
     EXPECT_FALSE(PortUnit::IsPortOpen());
     EXPECT_EQ(selected().toStdString(), kAbsentPort);
     EXPECT_EQ(selector.toolTip(), startHint);
