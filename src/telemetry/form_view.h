@@ -79,8 +79,4 @@ public:
     virtual void restartTimer3() = 0;
 };
 
-// Copies the text of a service-page field into its operator-page copy,
-// reading the source back, so both always show the same text.
-inline void copyField(FormView& form, Field from, Field to) { form.setText(to, form.text(from)); }
-
 }  // namespace telemetry
