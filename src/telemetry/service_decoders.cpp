@@ -87,13 +87,13 @@ void decodeCalibration(const protocol::RxBuffer& RxBuf, FormView& form)
 
     // The editors show the radiosonde's values only while the operator is
     // not typing new ones into them.
+    // Like the operator-page copies, they take the text read back from
+    // their field, but only after every field is written.
     if (form.edit1ReadOnly()) {
-        form.setEditText(Editor::Edit1, form.text(Field::Label17));
-        form.setEditText(Editor::Edit2, form.text(Field::Label55));
-        form.setEditText(Editor::Edit3, form.text(Field::Label56));
-        form.setEditText(Editor::Edit4, form.text(Field::Label63));
-        form.setEditText(Editor::Edit5, form.text(Field::Label64));
-        form.setEditText(Editor::Edit6, form.text(Field::Label65));
+        for (int i = 0; i < kEditorCount; ++i) {
+            const auto editor = static_cast<Editor>(i);
+            form.setEditText(editor, form.text(editorSource(editor)));
+        }
     }
 
     form.setChecked(Box::CheckBox32, false);
