@@ -126,22 +126,39 @@ bool CompleteReaderOperation(Start start, DWORD& transferred)
     return GetOverlappedResult(PortHandle, &ReaderWait, &transferred, FALSE) != FALSE;
 }
 
+// The bytes the driver holds in its receive queue; 0 when it cannot say.
+// Asking clears any line error (framing, parity, overrun), which would
+// otherwise stop the reading; the errors themselves are ignored.
+DWORD QueuedBytes()
+{
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(PortHandle, &errors, &status))
+        return 0;
+    return status.cbInQue;
+}
+
+// One overlapped read of at most `wanted` bytes; `got` holds the count.
+// False when the read failed or a stop cut it short.
+bool ReadOnce(BYTE* buffer, DWORD wanted, DWORD& got)
+{
+    return CompleteReaderOperation([&] { return ReadFile(PortHandle, buffer, wanted, nullptr, &ReaderWait); },
+                                   got);
+}
+
 // Reads what the receive queue holds, at most ReadBufferSize bytes at a
-// time, and posts every byte; line errors are cleared and otherwise
-// ignored.
+// time, and posts every byte, until the queue is empty.
 void DrainReceiveQueue()
 {
     BYTE buffer[ReadBufferSize];
     while (!ReaderStopRequested.load(std::memory_order_acquire)) {
-        DWORD errors = 0;
-        COMSTAT status{};
-        if (!ClearCommError(PortHandle, &errors, &status) || status.cbInQue == 0)
+        const DWORD queued = QueuedBytes();
+        if (queued == 0)
             return;
         if (!Flow.HasRoomFor(ReadBufferSize) && !WaitForTakenMessages())
             return;
-        const DWORD wanted = std::min<DWORD>(status.cbInQue, ReadBufferSize);
         DWORD got = 0;
-        if (!CompleteReaderOperation([&] { return ReadFile(PortHandle, buffer, wanted, nullptr, &ReaderWait); }, got))
+        if (!ReadOnce(buffer, std::min(queued, ReadBufferSize), got))
             return;
         PostBytes(buffer, got);
         if (got == 0)

@@ -26,18 +26,13 @@ namespace {
 constexpr std::int64_t kFrequencyMinimum = 400000;  // kHz, SpinEdit15's lowest value
 constexpr std::int64_t kGainMinimum = 0;            // SpinEdit1's lowest value
 
-std::array<QLineEdit*, 6> calibrationEditors(Ui::TForm1& ui)
-{
-    return {ui.Edit1, ui.Edit2, ui.Edit3, ui.Edit4, ui.Edit5, ui.Edit6};
-}
+using CalibrationEdits = std::array<QLineEdit*, telemetry::kEditorCount>;
 
-std::optional<editors::CalibrationEditor> calibrationEditorOf(Ui::TForm1& ui,
-                                                              const QLineEdit* edit)
+std::optional<editors::Editor> calibrationEditorOf(const CalibrationEdits& all, const QLineEdit* edit)
 {
-    const auto all = calibrationEditors(ui);
     for (std::size_t i = 0; i < all.size(); ++i) {
         if (all[i] == edit)
-            return static_cast<editors::CalibrationEditor>(i);
+            return static_cast<editors::Editor>(i);
     }
     return std::nullopt;
 }
@@ -80,8 +75,9 @@ bool isClipboardShortcut(const QKeyEvent& key)
            key.matches(QKeySequence::Cut);
 }
 
-// The caption each calibration editor is known by on the form.
-std::array<QLabel*, 6> calibrationCaptions(Ui::TForm1& ui)
+// The caption each calibration editor is known by on the form, in the
+// editors' order.
+std::array<QLabel*, telemetry::kEditorCount> calibrationCaptions(Ui::TForm1& ui)
 {
     return {ui.editACaption,       ui.editBCaption,       ui.editCCaption,
             ui.editSerial1Caption, ui.editSerial2Caption, ui.editDateCaption};
@@ -89,7 +85,8 @@ std::array<QLabel*, 6> calibrationCaptions(Ui::TForm1& ui)
 
 // Says which field stopped the write, then leaves the operator in it with
 // its text selected, ready to be typed over.
-void refuseCalibrationWrite(Ui::TForm1& ui, editors::CalibrationEditor refused, QWidget* parent)
+void refuseCalibrationWrite(Ui::TForm1& ui, const CalibrationEdits& edits, editors::Editor refused,
+                            QWidget* parent)
 {
     const auto index = static_cast<std::size_t>(refused);
     const std::string caption = calibrationCaptions(ui)[index]->text().toStdString();
@@ -97,7 +94,7 @@ void refuseCalibrationWrite(Ui::TForm1& ui, editors::CalibrationEditor refused, 
                     QString::fromStdString(editors::refusalText(refused, caption)), QMessageBox::Ok,
                     parent);
     box.exec();
-    QLineEdit* edit = calibrationEditors(ui)[index];
+    QLineEdit* edit = edits[index];
     edit->setFocus(Qt::OtherFocusReason);
     edit->selectAll();
 }
@@ -118,7 +115,7 @@ void TForm1::wireEditors()
             [this] { guarded([this] { SpeedButton5Click(); }); });
     // View mode shows the button face, edit mode the window colour, in
     // whatever palette is in force.
-    for (QLineEdit* edit : calibrationEditors(*ui_))
+    for (QLineEdit* edit : editors_)
         windowcolours::followEditMode(*edit);
 }
 
@@ -150,7 +147,7 @@ void TForm1::SpeedButton4Click()
     // look at, so it decides the direction of the toggle.
     const bool entering = ui_->Edit1->isReadOnly();
     // The background follows the read-only flag by itself (wireEditors).
-    for (QLineEdit* edit : calibrationEditors(*ui_)) {
+    for (QLineEdit* edit : editors_) {
         edit->setFrame(entering);
         edit->setReadOnly(!entering);
     }
@@ -162,16 +159,15 @@ void TForm1::SpeedButton5Click()
 {
     // The texts are checked as they stand, whether typed, pasted through the
     // context menu or left by the watchdog.
-    const auto edits = calibrationEditors(*ui_);
     editors::CalibrationTexts texts;
-    for (std::size_t i = 0; i < edits.size(); ++i)
-        texts[i] = edits[i]->text().toStdString();
+    for (std::size_t i = 0; i < editors_.size(); ++i)
+        texts[i] = editors_[i]->text().toStdString();
 
     // The coefficients are read as is_float reads them, then the numbers
     // and the date; the first field that fails stops the write.
     const editors::CalibrationCheck check = editors::checkCalibrationTexts(texts);
     if (!check.ok()) {
-        refuseCalibrationWrite(*ui_, check.refused, this);
+        refuseCalibrationWrite(*ui_, editors_, check.refused, this);
         return;
     }
 
@@ -187,7 +183,7 @@ bool TForm1::is_float(const QString& text) const
 
 bool TForm1::Edit1KeyPress(QLineEdit* sender, QKeyEvent* key)
 {
-    const auto editor = calibrationEditorOf(*ui_, sender);
+    const auto editor = calibrationEditorOf(editors_, sender);
     if (!editor)
         return false;
     if (isClipboardShortcut(*key))

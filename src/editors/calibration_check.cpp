@@ -6,7 +6,7 @@
 namespace editors {
 namespace {
 
-CalibrationCheck refusal(CalibrationEditor editor)
+CalibrationCheck refusal(Editor editor)
 {
     CalibrationCheck check;
     check.refused = editor;
@@ -20,16 +20,16 @@ bool isFloatText(std::string_view text)
     return formats::parseDecimal(text).has_value();
 }
 
-std::string refusalText(CalibrationEditor editor, std::string_view caption)
+std::string refusalText(Editor editor, std::string_view caption)
 {
     switch (editor) {
-    case CalibrationEditor::A:
-    case CalibrationEditor::B:
-    case CalibrationEditor::C:
+    case Editor::Edit1:  // coefficients A, B, C
+    case Editor::Edit2:
+    case Editor::Edit3:
         return "Ошибка при вводе коэффициентов";
-    case CalibrationEditor::Number1:
-    case CalibrationEditor::Number2:
-    case CalibrationEditor::Date:
+    case Editor::Edit4:  // serial numbers, date
+    case Editor::Edit5:
+    case Editor::Edit6:
         break;
     }
     const std::size_t end = caption.find_last_not_of(" :");
@@ -42,8 +42,7 @@ CalibrationCheck checkCalibrationTexts(const CalibrationTexts& texts)
     protocol::CalibrationValues values;
 
     float* const coefficients[] = {&values.a, &values.b, &values.c};
-    const CalibrationEditor coefficientEditors[] = {CalibrationEditor::A, CalibrationEditor::B,
-                                                    CalibrationEditor::C};
+    const Editor coefficientEditors[] = {Editor::Edit1, Editor::Edit2, Editor::Edit3};
     for (std::size_t i = 0; i < 3; ++i) {
         if (!isFloatText(texts[i]))
             return refusal(coefficientEditors[i]);
@@ -55,10 +54,10 @@ CalibrationCheck checkCalibrationTexts(const CalibrationTexts& texts)
 
     const auto number1 = protocol::parseSerialNumber(texts[3]);
     if (!number1)
-        return refusal(CalibrationEditor::Number1);
+        return refusal(Editor::Edit4);  // "№ р/з:"
     const auto number2 = protocol::parseSerialNumber(texts[4]);
     if (!number2)
-        return refusal(CalibrationEditor::Number2);
+        return refusal(Editor::Edit5);  // "№ б/д:"
     values.number1 = *number1;
     values.number2 = *number2;
 
@@ -66,7 +65,7 @@ CalibrationCheck checkCalibrationTexts(const CalibrationTexts& texts)
     const auto dateNumber =
         protocol::isStrictDateText(date) ? protocol::parseDateText(date) : std::nullopt;
     if (!dateNumber)
-        return refusal(CalibrationEditor::Date);
+        return refusal(Editor::Edit6);
     values.date = *dateNumber;
 
     CalibrationCheck check;

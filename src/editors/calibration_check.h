@@ -22,11 +22,11 @@ namespace editors {
 bool isFloatText(std::string_view text);
 
 // Texts of Edit1..Edit6 in order, UTF-8.
-using CalibrationTexts = std::array<std::string, 6>;
+using CalibrationTexts = std::array<std::string, telemetry::kEditorCount>;
 
 struct CalibrationCheck {
     std::optional<protocol::CalibrationValues> values;  // set when all six pass
-    CalibrationEditor refused = CalibrationEditor::A;   // the first that failed
+    Editor refused = Editor::Edit1;                     // the first that failed
     bool ok() const { return values.has_value(); }
 };
 
@@ -34,7 +34,7 @@ struct CalibrationCheck {
 // text for all three, "Ошибка при вводе коэффициентов"; the numbers and the
 // date are named by their caption on the form, its colon left off:
 // "№ р/з:" gives "Ошибка при вводе поля «№ р/з»".
-std::string refusalText(CalibrationEditor editor, std::string_view caption);
+std::string refusalText(Editor editor, std::string_view caption);
 
 // Checks the editors in tab order: A, B, C (a number, within single
 // precision), the two numbers (0 to 4294967295), the date (dd.mm.yy with any

@@ -4,17 +4,17 @@
 
 namespace editors {
 
-int separatorLimit(CalibrationEditor editor)
+int separatorLimit(Editor editor)
 {
     switch (editor) {
-    case CalibrationEditor::A:
-    case CalibrationEditor::B:
-    case CalibrationEditor::C:
+    case Editor::Edit1:  // coefficients A, B, C
+    case Editor::Edit2:
+    case Editor::Edit3:
         return 1;
-    case CalibrationEditor::Date:
+    case Editor::Edit6:  // date
         return 2;
-    case CalibrationEditor::Number1:
-    case CalibrationEditor::Number2:
+    case Editor::Edit4:  // serial numbers
+    case Editor::Edit5:
         break;
     }
     return 0;
@@ -26,8 +26,7 @@ int separatorCount(std::u16string_view text)
         std::count_if(text.begin(), text.end(), [](char16_t c) { return c == u',' || c == u'.'; }));
 }
 
-KeyVerdict filterEditorKey(CalibrationEditor editor, char16_t typed,
-                           std::u16string_view remainingText)
+KeyVerdict filterEditorKey(Editor editor, char16_t typed, std::u16string_view remainingText)
 {
     if (typed >= u'0' && typed <= u'9')
         return KeyVerdict::Accept;

@@ -5,10 +5,13 @@
 
 #include <string_view>
 
+#include "form_view.h"
+
 namespace editors {
 
-// Position of an editor in the calibration group: Edit1..Edit6.
-enum class CalibrationEditor { A, B, C, Number1, Number2, Date };
+// Edit1..Edit6, from the one list of the calibration editors: the three
+// coefficients A, B, C, the two serial numbers and the date.
+using telemetry::Editor;
 
 enum class KeyVerdict {
     Accept,      // the character goes into the editor as typed
@@ -22,7 +25,7 @@ inline constexpr char16_t kEnter = 13;
 
 // How many separators an editor may hold: one in a coefficient, two in the
 // date (between its three groups), none in the two numbers.
-int separatorLimit(CalibrationEditor editor);
+int separatorLimit(Editor editor);
 
 // Both "," and "." count: the calibration packet writes the date with ".".
 int separatorCount(std::u16string_view text);
@@ -30,7 +33,6 @@ int separatorCount(std::u16string_view text);
 // The verdict on one typed character. remainingText is what the editor
 // will still hold around the character once it replaces the selection (the
 // whole text when nothing is selected); only separators look at it.
-KeyVerdict filterEditorKey(CalibrationEditor editor, char16_t typed,
-                           std::u16string_view remainingText);
+KeyVerdict filterEditorKey(Editor editor, char16_t typed, std::u16string_view remainingText);
 
 }  // namespace editors

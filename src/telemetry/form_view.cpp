@@ -16,8 +16,11 @@ const char* fieldName(Field field)
 
 const char* editorName(Editor editor)
 {
-    static constexpr std::array<const char*, kEditorCount> names{"Edit1", "Edit2", "Edit3",
-                                                                  "Edit4", "Edit5", "Edit6"};
+    static constexpr std::array<const char*, kEditorCount> names{
+#define KALVI7_NAME(name, field) #name,
+        KALVI7_CALIBRATION_EDITORS(KALVI7_NAME)
+#undef KALVI7_NAME
+    };
     return names.at(static_cast<std::size_t>(editor));
 }
 

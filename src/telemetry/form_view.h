@@ -32,10 +32,40 @@ inline constexpr int kFieldCount = 64;
 // The control name, e.g. "Label47".
 const char* fieldName(Field field);
 
-// The six calibration editors of the operator page.
-enum class Editor : std::uint8_t { Edit1, Edit2, Edit3, Edit4, Edit5, Edit6 };
-inline constexpr int kEditorCount = 6;
+// The six calibration editors of the operator page, in tab order, each with
+// the service-page field whose value it shows while the operator is not
+// editing. The one list of them: the decoders, the watchdog, the window and
+// the editor rules (namespace editors) all take it from here.
+#define KALVI7_CALIBRATION_EDITORS(X)                                                    \
+    X(Edit1, Label17) /* coefficient A */                                               \
+    X(Edit2, Label55) /* coefficient B */                                               \
+    X(Edit3, Label56) /* coefficient C */                                               \
+    X(Edit4, Label63) /* serial number "№ р/з:" */                                      \
+    X(Edit5, Label64) /* serial number "№ б/д:" */                                      \
+    X(Edit6, Label65) /* calibration date, dd.mm.yy */
+
+enum class Editor : std::uint8_t {
+#define KALVI7_ENUM(name, field) name,
+    KALVI7_CALIBRATION_EDITORS(KALVI7_ENUM)
+#undef KALVI7_ENUM
+};
+#define KALVI7_COUNT(name, field) +1
+inline constexpr int kEditorCount = 0 KALVI7_CALIBRATION_EDITORS(KALVI7_COUNT);
+#undef KALVI7_COUNT
+
+// The control name, e.g. "Edit1".
 const char* editorName(Editor editor);
+
+// The field whose value the editor shows while the operator is not editing.
+constexpr Field editorSource(Editor editor)
+{
+    constexpr Field sources[] = {
+#define KALVI7_SOURCE(name, field) Field::field,
+        KALVI7_CALIBRATION_EDITORS(KALVI7_SOURCE)
+#undef KALVI7_SOURCE
+    };
+    return sources[static_cast<int>(editor)];
+}
 
 // The request switches of the service page.
 enum class Box : std::uint8_t { CheckBox26, CheckBox32, CheckBox33, CheckBox43, CheckBox54 };
@@ -78,9 +108,5 @@ public:
     // The link watchdog: stop and start Timer3, so its 3000 ms count afresh.
     virtual void restartTimer3() = 0;
 };
-
-// Copies the text of a service-page field into its operator-page copy,
-// reading the source back, so both always show the same text.
-inline void copyField(FormView& form, Field from, Field to) { form.setText(to, form.text(from)); }
 
 }  // namespace telemetry

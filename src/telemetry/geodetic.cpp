@@ -14,6 +14,7 @@
 #include <numbers>
 #include <optional>
 
+#include "field_writes.h"
 #include "formats.h"
 #include "telemetry.h"
 
@@ -139,12 +140,6 @@ std::optional<Geodetic> convert(real X, real Y, real Z, real Vx, real Vy, real V
     return g;
 }
 
-void writeAndCopy(FormView& form, Field field, Field copy, const std::string& text)
-{
-    form.setText(field, text);
-    copyField(form, field, copy);
-}
-
 }  // namespace
 
 void XYZ_to_LBH(FormView& form)
@@ -166,14 +161,14 @@ void XYZ_to_LBH(FormView& form)
     if (!g)
         return;
 
-    writeAndCopy(form, Field::Label77, Field::Label119, formats::fixed(g->B * kDegreesPerRadian, 10, 6));
-    writeAndCopy(form, Field::Label78, Field::Label127, formats::fixed(g->L * kDegreesPerRadian, 10, 6));
-    writeAndCopy(form, Field::Label79, Field::Label128, formats::fixed(g->H, 10, 2));
-    form.setText(Field::Label80, formats::fixed(g->north, 10, 2));
-    form.setText(Field::Label81, formats::fixed(g->east, 10, 2));
-    writeAndCopy(form, Field::Label82, Field::Label131, formats::fixed(g->up, 10, 2));
-    writeAndCopy(form, Field::Label83, Field::Label132, formats::fixed(g->speed, 10, 2));
-    writeAndCopy(form, Field::Label85, Field::Label113, formats::fixed(g->heading, 10, 2));
+    writeField(form, Field::Label77, formats::fixed(g->B * kDegreesPerRadian, 10, 6));
+    writeField(form, Field::Label78, formats::fixed(g->L * kDegreesPerRadian, 10, 6));
+    writeField(form, Field::Label79, formats::fixed(g->H, 10, 2));
+    writeField(form, Field::Label80, formats::fixed(g->north, 10, 2));
+    writeField(form, Field::Label81, formats::fixed(g->east, 10, 2));
+    writeField(form, Field::Label82, formats::fixed(g->up, 10, 2));
+    writeField(form, Field::Label83, formats::fixed(g->speed, 10, 2));
+    writeField(form, Field::Label85, formats::fixed(g->heading, 10, 2));
 }
 
 }  // namespace telemetry

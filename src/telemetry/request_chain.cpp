@@ -42,6 +42,8 @@ void CheckBox26Click(FormView& form)
 
 void Timer3Timer(FormView& form)
 {
+    // Every field by itself, the operator-page copies in their own place in
+    // the list, so no write here goes through writeField.
     for (const Field field : kWatchdogFields)
         form.setText(field, "-");
     // While the operator types new coefficients the editors are theirs.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "body_fields.h"
+#include "field_writes.h"
 #include "formats.h"
 #include "telemetry.h"
 
@@ -71,28 +72,28 @@ void decodeAck(const protocol::RxBuffer& RxBuf, FormView& form)
 
 void decodeCalibration(const protocol::RxBuffer& RxBuf, FormView& form)
 {
-    form.setText(Field::Label17, formats::fixed(widened(body::single<2>(RxBuf)), 6, 5));
-    form.setText(Field::Label55, formats::fixed(widened(body::single<6>(RxBuf)), 6, 2));
-    form.setText(Field::Label56, formats::fixed(widened(body::single<10>(RxBuf)), 6, 3));
-    form.setText(Field::Label57, formats::exponent(widened(body::single<14>(RxBuf)), 8, 7));
-    form.setText(Field::Label58, formats::fixed(widened(body::single<18>(RxBuf)), 8, 7));
-    form.setText(Field::Label59, formats::fixed(widened(body::single<22>(RxBuf)), 8, 7));
-    form.setText(Field::Label60, formats::exponent(widened(body::single<26>(RxBuf)), 8, 7));
-    form.setText(Field::Label61, formats::fixed(widened(body::single<30>(RxBuf)), 8, 7));
-    form.setText(Field::Label62, formats::fixed(widened(body::single<34>(RxBuf)), 8, 7));
-    form.setText(Field::Label63, formats::decimal(body::u32<38>(RxBuf)));
-    form.setText(Field::Label64, formats::decimal(body::u32<42>(RxBuf)));
-    form.setText(Field::Label65, dateText(body::u32<46>(RxBuf)));
+    writeField(form, Field::Label17, formats::fixed(widened(body::single<2>(RxBuf)), 6, 5));
+    writeField(form, Field::Label55, formats::fixed(widened(body::single<6>(RxBuf)), 6, 2));
+    writeField(form, Field::Label56, formats::fixed(widened(body::single<10>(RxBuf)), 6, 3));
+    writeField(form, Field::Label57, formats::exponent(widened(body::single<14>(RxBuf)), 8, 7));
+    writeField(form, Field::Label58, formats::fixed(widened(body::single<18>(RxBuf)), 8, 7));
+    writeField(form, Field::Label59, formats::fixed(widened(body::single<22>(RxBuf)), 8, 7));
+    writeField(form, Field::Label60, formats::exponent(widened(body::single<26>(RxBuf)), 8, 7));
+    writeField(form, Field::Label61, formats::fixed(widened(body::single<30>(RxBuf)), 8, 7));
+    writeField(form, Field::Label62, formats::fixed(widened(body::single<34>(RxBuf)), 8, 7));
+    writeField(form, Field::Label63, formats::decimal(body::u32<38>(RxBuf)));
+    writeField(form, Field::Label64, formats::decimal(body::u32<42>(RxBuf)));
+    writeField(form, Field::Label65, dateText(body::u32<46>(RxBuf)));
 
     // The editors show the radiosonde's values only while the operator is
     // not typing new ones into them.
+    // Like the operator-page copies, they take the text read back from
+    // their field, but only after every field is written.
     if (form.edit1ReadOnly()) {
-        form.setEditText(Editor::Edit1, form.text(Field::Label17));
-        form.setEditText(Editor::Edit2, form.text(Field::Label55));
-        form.setEditText(Editor::Edit3, form.text(Field::Label56));
-        form.setEditText(Editor::Edit4, form.text(Field::Label63));
-        form.setEditText(Editor::Edit5, form.text(Field::Label64));
-        form.setEditText(Editor::Edit6, form.text(Field::Label65));
+        for (int i = 0; i < kEditorCount; ++i) {
+            const auto editor = static_cast<Editor>(i);
+            form.setEditText(editor, form.text(editorSource(editor)));
+        }
     }
 
     form.setChecked(Box::CheckBox32, false);
@@ -102,14 +103,15 @@ void decodeCalibration(const protocol::RxBuffer& RxBuf, FormView& form)
 void decodeSettings(const protocol::RxBuffer& RxBuf, FormView& form)
 {
     const std::uint8_t f = body::u8<2>(RxBuf);
-    form.setText(Field::Label66,
-                 formats::decimal(400000 + 50 * f) + " кГц (" + formats::decimal(f) + ")");
-    form.setText(Field::Label68, gainText(body::u8<3>(RxBuf)));
-    form.setText(Field::Label67, correctionText(body::u16<4>(RxBuf)));
+    writeField(form, Field::Label66,
+               formats::decimal(400000 + 50 * f) + " кГц (" + formats::decimal(f) + ")");
+    writeField(form, Field::Label68, gainText(body::u8<3>(RxBuf)));
+    writeField(form, Field::Label67, correctionText(body::u16<4>(RxBuf)));
 
     const std::uint8_t i = body::u8<6>(RxBuf);
-    form.setText(Field::Label69, formats::general(0.5L * i + 0.5L) + " мА (" + formats::decimal(i) + ")");
-    form.setText(Field::Label70, navModeText(body::u8<7>(RxBuf)));
+    writeField(form, Field::Label69,
+               formats::general(0.5L * i + 0.5L) + " мА (" + formats::decimal(i) + ")");
+    writeField(form, Field::Label70, navModeText(body::u8<7>(RxBuf)));
 
     form.setChecked(Box::CheckBox33, false);
     form.setChecked(Box::CheckBox43, true);
@@ -118,9 +120,9 @@ void decodeSettings(const protocol::RxBuffer& RxBuf, FormView& form)
 void decodeState(const protocol::RxBuffer& RxBuf, FormView& form)
 {
     const std::uint8_t flags = body::u8<2>(RxBuf);  // a set bit is a fault
-    form.setText(Field::Label74, faultText(flags, 0));  // transmitter PLL
-    form.setText(Field::Label75, faultText(flags, 1));  // navigation module link
-    form.setText(Field::Label76, faultText(flags, 7));  // pressure sensor link
+    writeField(form, Field::Label74, faultText(flags, 0));  // transmitter PLL
+    writeField(form, Field::Label75, faultText(flags, 1));  // navigation module link
+    writeField(form, Field::Label76, faultText(flags, 7));  // pressure sensor link
 
     form.setChecked(Box::CheckBox43, false);
     form.setRadioButton1(false);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "body_fields.h"
+#include "field_writes.h"
 #include "formats.h"
 #include "telemetry.h"
 
@@ -46,65 +47,63 @@ void writeNavigationTime(const protocol::RxBuffer& RxBuf, FormView& form)
     const int millisecond = 4 * body::u8<7>(RxBuf);  // shown nowhere, but must be a valid time
     if (hour > 23 || minute > 59 || second > 59 || millisecond > 999)
         throw DecodeError("Недопустимое время навигационного решения");
-    form.setText(Field::Label6, formats::timeHNNSS(hour, minute, second));
-    copyField(form, Field::Label6, Field::Label134);
+    writeField(form, Field::Label6, formats::timeHNNSS(hour, minute, second));
 }
 
 void writeNavigation(const protocol::RxBuffer& RxBuf, FormView& form)
 {
-    form.setText(Field::Label7, scaled(body::i32<8>(RxBuf), 100));
-    form.setText(Field::Label8, scaled(body::i32<12>(RxBuf), 100));
-    form.setText(Field::Label9, scaled(body::i32<16>(RxBuf), 100));
-    form.setText(Field::Label12, scaled(body::i16<20>(RxBuf), 100));
-    form.setText(Field::Label13, scaled(body::i16<22>(RxBuf), 100));
-    form.setText(Field::Label18, scaled(body::i16<24>(RxBuf), 100));
+    writeField(form, Field::Label7, scaled(body::i32<8>(RxBuf), 100));
+    writeField(form, Field::Label8, scaled(body::i32<12>(RxBuf), 100));
+    writeField(form, Field::Label9, scaled(body::i32<16>(RxBuf), 100));
+    writeField(form, Field::Label12, scaled(body::i16<20>(RxBuf), 100));
+    writeField(form, Field::Label13, scaled(body::i16<22>(RxBuf), 100));
+    writeField(form, Field::Label18, scaled(body::i16<24>(RxBuf), 100));
 
-    form.setText(Field::Label21, formats::decimal(body::u8<26>(RxBuf)));
-    copyField(form, Field::Label21, Field::Label136);
+    writeField(form, Field::Label21, formats::decimal(body::u8<26>(RxBuf)));
 
-    form.setText(Field::Label22, scaled(body::u8<27>(RxBuf), 10));
-    form.setText(Field::Label23, scaled(body::u8<28>(RxBuf), 10));
-    form.setText(Field::Label24, scaled(body::u16<29>(RxBuf), 100));
+    writeField(form, Field::Label22, scaled(body::u8<27>(RxBuf), 10));
+    writeField(form, Field::Label23, scaled(body::u8<28>(RxBuf), 10));
+    writeField(form, Field::Label24, scaled(body::u16<29>(RxBuf), 100));
 
     const std::uint8_t flags = body::u8<31>(RxBuf);
+    // Fix types without a text leave Label25 as it was; its copy is still
+    // written from it, as on every telemetry packet.
     if (const char* fix = fixTypeText(flags & 0x07u))
-        form.setText(Field::Label25, fix);
-    copyField(form, Field::Label25, Field::Label138);
-    form.setText(Field::Label44, validityText(flags, 5));  // GPS time
-    form.setText(Field::Label26, validityText(flags, 6));  // week number
-    form.setText(Field::Label40, validityText(flags, 7));  // UTC time
+        writeField(form, Field::Label25, fix);
+    else
+        copyToOperatorPage(form, Field::Label25);
+    writeField(form, Field::Label44, validityText(flags, 5));  // GPS time
+    writeField(form, Field::Label26, validityText(flags, 6));  // week number
+    writeField(form, Field::Label40, validityText(flags, 7));  // UTC time
 }
 
 void writeMeteo(const protocol::RxBuffer& RxBuf, FormView& form)
 {
     // Each sensor reports an out-of-range sentinel when it is missing.
     const std::int16_t temperature = body::i16<32>(RxBuf);
-    form.setText(Field::Label47, temperature <= -15000 ? kNoSensor : scaled(temperature, 100));
-    copyField(form, Field::Label47, Field::Label90);
+    writeField(form, Field::Label47, temperature <= -15000 ? kNoSensor : scaled(temperature, 100));
 
     const std::uint16_t humidity = body::u16<34>(RxBuf);
-    form.setText(Field::Label48, humidity == 0 ? kNoSensor : scaled(humidity, 100));
-    copyField(form, Field::Label48, Field::Label91);
+    writeField(form, Field::Label48, humidity == 0 ? kNoSensor : scaled(humidity, 100));
 
     const std::uint16_t pressure = body::u16<36>(RxBuf);
-    form.setText(Field::Label49, pressure >= 65000 ? kNoSensor : scaled(pressure, 10));
-    copyField(form, Field::Label49, Field::Label111);
+    writeField(form, Field::Label49, pressure >= 65000 ? kNoSensor : scaled(pressure, 10));
 }
 
 void writeRawReadings(const protocol::RxBuffer& RxBuf, FormView& form)
 {
-    form.setText(Field::Label50, scaled(body::i32<38>(RxBuf), 100));
-    form.setText(Field::Label51, scaled(body::i32<42>(RxBuf), 100));
+    writeField(form, Field::Label50, scaled(body::i32<38>(RxBuf), 100));
+    writeField(form, Field::Label51, scaled(body::i32<42>(RxBuf), 100));
 
     // 12-bit ADC against a 6.6 V full scale; r * 66 / 40960 is that ratio
     // rounded once, so a reading on an exact half (512 -> 0,825 V) rounds
     // as its decimal does.
     const std::uint16_t mcuReading = body::u16<46>(RxBuf);
     const long double volts = static_cast<long double>(mcuReading) * 66 / 40960;
-    form.setText(Field::Label52,
-                 formats::decimal(mcuReading) + " (" + formats::fixed(volts, 3, 2) + " В)");
+    writeField(form, Field::Label52,
+               formats::decimal(mcuReading) + " (" + formats::fixed(volts, 3, 2) + " В)");
 
-    form.setText(Field::Label53, formats::decimal(body::u16<48>(RxBuf)));
+    writeField(form, Field::Label53, formats::decimal(body::u16<48>(RxBuf)));
 }
 
 }  // namespace
@@ -112,8 +111,8 @@ void writeRawReadings(const protocol::RxBuffer& RxBuf, FormView& form)
 void decodeTelemetry(const protocol::RxBuffer& RxBuf, FormView& form)
 {
     form.setRadioButton1(true);
-    form.setText(Field::Label4, formats::decimal(body::u8<2>(RxBuf)));
-    form.setText(Field::Label5, formats::decimal(body::u8<3>(RxBuf)));
+    writeField(form, Field::Label4, formats::decimal(body::u8<2>(RxBuf)));
+    writeField(form, Field::Label5, formats::decimal(body::u8<3>(RxBuf)));
     writeNavigationTime(RxBuf, form);  // throws on an impossible time: nothing below runs
     writeNavigation(RxBuf, form);
     writeMeteo(RxBuf, form);

@@ -8,13 +8,13 @@
 #include "calibration_check.h"
 #include "editor_keys.h"
 
-using editors::CalibrationEditor;
+using editors::Editor;
 using editors::KeyVerdict;
 
 namespace {
 
 struct KeyCase {
-    CalibrationEditor editor;
+    Editor editor;
     char16_t typed;
     std::u16string text;  // what the editor holds around the typed character
     KeyVerdict expected;
@@ -32,25 +32,25 @@ std::string describe(const KeyCase& c)
 TEST(EditorKeys, CharactersOtherThanSeparators)
 {
     const KeyCase cases[] = {
-        {CalibrationEditor::A, u'0', u"", KeyVerdict::Accept},
-        {CalibrationEditor::Date, u'9', u"01.02.0", KeyVerdict::Accept},
-        {CalibrationEditor::Number1, u'5', u"", KeyVerdict::Accept},
-        {CalibrationEditor::B, editors::kBackspace, u"1,5", KeyVerdict::Accept},
-        {CalibrationEditor::C, editors::kEnter, u"", KeyVerdict::MoveFocus},
-        {CalibrationEditor::Number2, editors::kEnter, u"7", KeyVerdict::MoveFocus},
+        {Editor::Edit1, u'0', u"", KeyVerdict::Accept},
+        {Editor::Edit6, u'9', u"01.02.0", KeyVerdict::Accept},
+        {Editor::Edit4, u'5', u"", KeyVerdict::Accept},
+        {Editor::Edit2, editors::kBackspace, u"1,5", KeyVerdict::Accept},
+        {Editor::Edit3, editors::kEnter, u"", KeyVerdict::MoveFocus},
+        {Editor::Edit5, editors::kEnter, u"7", KeyVerdict::MoveFocus},
         // Refused everywhere: a sign, letters (the exponent "E" too), blanks
         // and the control characters of copy, cut and paste.
-        {CalibrationEditor::A, u'-', u"", KeyVerdict::Refuse},
-        {CalibrationEditor::Number1, u'-', u"", KeyVerdict::Refuse},
-        {CalibrationEditor::A, u'+', u"", KeyVerdict::Refuse},
-        {CalibrationEditor::A, u'E', u"1", KeyVerdict::Refuse},
-        {CalibrationEditor::Date, u'a', u"", KeyVerdict::Refuse},
-        {CalibrationEditor::B, u'\u0416', u"", KeyVerdict::Refuse},
-        {CalibrationEditor::C, u' ', u"", KeyVerdict::Refuse},
-        {CalibrationEditor::A, u'\x03', u"", KeyVerdict::Refuse},
-        {CalibrationEditor::A, u'\x16', u"", KeyVerdict::Refuse},
-        {CalibrationEditor::Number2, u'\x18', u"", KeyVerdict::Refuse},
-        {CalibrationEditor::Number2, u'\t', u"", KeyVerdict::Refuse},
+        {Editor::Edit1, u'-', u"", KeyVerdict::Refuse},
+        {Editor::Edit4, u'-', u"", KeyVerdict::Refuse},
+        {Editor::Edit1, u'+', u"", KeyVerdict::Refuse},
+        {Editor::Edit1, u'E', u"1", KeyVerdict::Refuse},
+        {Editor::Edit6, u'a', u"", KeyVerdict::Refuse},
+        {Editor::Edit2, u'\u0416', u"", KeyVerdict::Refuse},
+        {Editor::Edit3, u' ', u"", KeyVerdict::Refuse},
+        {Editor::Edit1, u'\x03', u"", KeyVerdict::Refuse},
+        {Editor::Edit1, u'\x16', u"", KeyVerdict::Refuse},
+        {Editor::Edit5, u'\x18', u"", KeyVerdict::Refuse},
+        {Editor::Edit5, u'\t', u"", KeyVerdict::Refuse},
     };
     for (const KeyCase& c : cases)
         EXPECT_EQ(editors::filterEditorKey(c.editor, c.typed, c.text), c.expected) << describe(c);
@@ -61,20 +61,20 @@ TEST(EditorKeys, SeparatorRuleLooksAtTheEditorItself)
     const KeyCase cases[] = {
         // A coefficient takes one separator; one already there, typed or
         // pasted as ".", closes it.
-        {CalibrationEditor::A, u',', u"1", KeyVerdict::AcceptComma},
-        {CalibrationEditor::A, u',', u"1,5", KeyVerdict::Refuse},
-        {CalibrationEditor::B, u',', u"1.5", KeyVerdict::Refuse},
-        {CalibrationEditor::C, u',', u"", KeyVerdict::AcceptComma},
-        {CalibrationEditor::C, u',', u"2,", KeyVerdict::Refuse},
+        {Editor::Edit1, u',', u"1", KeyVerdict::AcceptComma},
+        {Editor::Edit1, u',', u"1,5", KeyVerdict::Refuse},
+        {Editor::Edit2, u',', u"1.5", KeyVerdict::Refuse},
+        {Editor::Edit3, u',', u"", KeyVerdict::AcceptComma},
+        {Editor::Edit3, u',', u"2,", KeyVerdict::Refuse},
         // The numbers never take one.
-        {CalibrationEditor::Number1, u',', u"", KeyVerdict::Refuse},
-        {CalibrationEditor::Number2, u',', u"12", KeyVerdict::Refuse},
+        {Editor::Edit4, u',', u"", KeyVerdict::Refuse},
+        {Editor::Edit5, u',', u"12", KeyVerdict::Refuse},
         // The date takes two, and counts the "." the calibration packet
         // writes.
-        {CalibrationEditor::Date, u',', u"01", KeyVerdict::AcceptComma},
-        {CalibrationEditor::Date, u',', u"01.02", KeyVerdict::AcceptComma},
-        {CalibrationEditor::Date, u',', u"01,02,", KeyVerdict::Refuse},
-        {CalibrationEditor::Date, u',', u"01.02.03", KeyVerdict::Refuse},
+        {Editor::Edit6, u',', u"01", KeyVerdict::AcceptComma},
+        {Editor::Edit6, u',', u"01.02", KeyVerdict::AcceptComma},
+        {Editor::Edit6, u',', u"01,02,", KeyVerdict::Refuse},
+        {Editor::Edit6, u',', u"01.02.03", KeyVerdict::Refuse},
     };
     for (const KeyCase& c : cases) {
         EXPECT_EQ(editors::filterEditorKey(c.editor, c.typed, c.text), c.expected) << describe(c);
@@ -120,29 +120,29 @@ TEST(CalibrationCheck, RefusesTheFirstEditorThatDoesNotConvert)
     struct Case {
         std::size_t index;
         std::string text;
-        CalibrationEditor refused;
+        Editor refused;
     };
     const Case cases[] = {
-        {0, "", CalibrationEditor::A},
-        {0, "1.5", CalibrationEditor::A},  // pasted with a point
-        {0, "-", CalibrationEditor::A},     // left by the watchdog
-        {1, "1,5,2", CalibrationEditor::B},
-        {1, "abc", CalibrationEditor::B},
-        {2, "1E39", CalibrationEditor::C},  // beyond single precision
-        {2, "-1E39", CalibrationEditor::C},
+        {0, "", Editor::Edit1},
+        {0, "1.5", Editor::Edit1},  // pasted with a point
+        {0, "-", Editor::Edit1},     // left by the watchdog
+        {1, "1,5,2", Editor::Edit2},
+        {1, "abc", Editor::Edit2},
+        {2, "1E39", Editor::Edit3},  // beyond single precision
+        {2, "-1E39", Editor::Edit3},
         // The two numbers and the date: a write would replace what the
         // radiosonde keeps, so they must convert as well.
-        {3, "-", CalibrationEditor::Number1},
-        {3, "", CalibrationEditor::Number1},
-        {3, "-1", CalibrationEditor::Number1},
-        {3, "4294967296", CalibrationEditor::Number1},
-        {4, "-", CalibrationEditor::Number2},
-        {4, "12,5", CalibrationEditor::Number2},
-        {5, "-", CalibrationEditor::Date},
-        {5, "0", CalibrationEditor::Date},
-        {5, "1.2.3", CalibrationEditor::Date},
-        {5, "010203", CalibrationEditor::Date},
-        {5, "01.02.034", CalibrationEditor::Date},
+        {3, "-", Editor::Edit4},
+        {3, "", Editor::Edit4},
+        {3, "-1", Editor::Edit4},
+        {3, "4294967296", Editor::Edit4},
+        {4, "-", Editor::Edit5},
+        {4, "12,5", Editor::Edit5},
+        {5, "-", Editor::Edit6},
+        {5, "0", Editor::Edit6},
+        {5, "1.2.3", Editor::Edit6},
+        {5, "010203", Editor::Edit6},
+        {5, "01.02.034", Editor::Edit6},
     };
     for (const Case& c : cases) {
         editors::CalibrationTexts texts = goodTexts();
@@ -156,5 +156,5 @@ TEST(CalibrationCheck, RefusesTheFirstEditorThatDoesNotConvert)
     const editors::CalibrationCheck afterDrop =
         editors::checkCalibrationTexts({"-", "-", "-", "-", "-", "-"});
     EXPECT_FALSE(afterDrop.ok());
-    EXPECT_EQ(afterDrop.refused, CalibrationEditor::A);
+    EXPECT_EQ(afterDrop.refused, Editor::Edit1);
 }

@@ -74,6 +74,24 @@ TEST(FieldLegend, EachOperatorFieldCopiesOneServiceField)
     }
 }
 
+// A field whose value a calibration editor also shows names that editor in
+// its entry, "(Edit1)"; no other entry names one.
+TEST(FieldLegend, NamesTheCalibrationEditorOfItsField)
+{
+    for (const FieldLegend& entry : kFieldLegend) {
+        const std::string shows = entry.shows;
+        std::optional<Editor> editor;
+        for (int i = 0; i < kEditorCount; ++i)
+            if (editorSource(static_cast<Editor>(i)) == entry.field)
+                editor = static_cast<Editor>(i);
+        if (editor)
+            EXPECT_NE(shows.find(std::string("(") + editorName(*editor) + ")"), std::string::npos)
+                << fieldName(entry.field) << ": " << shows;
+        else
+            EXPECT_EQ(shows.find("(Edit"), std::string::npos) << fieldName(entry.field) << ": " << shows;
+    }
+}
+
 // The page of each entry is the page the layout puts the control on: the
 // control lies inside the last page opened before it in TForm1.ui.
 TEST(FieldLegend, PagesAreThoseOfTheLayout)
