@@ -1,0 +1,410 @@
+// kalvi7-ctl as an operator's script runs it: each command and each exit
+// status against the simulated radiosonde, or against a peer of the test's
+// own where the fault is one the simulator does not make.
+
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "capture_format.h"
+#include "ctl_harness.h"
+#include "frame.h"
+#include "host_frames.h"
+#include "sim_process.h"
+
+namespace ctltest {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+// Short waits for the tests; the real 5 s is tried once below.
+const std::string kFast = "--test-timeout-ms=400";
+
+std::string hex(const Bytes& bytes)
+{
+    std::string text;
+    char two[4];
+    for (const std::uint8_t b : bytes) {
+        std::snprintf(two, sizeof two, "%02X ", b);
+        text += two;
+    }
+    if (!text.empty())
+        text.pop_back();
+    return text;
+}
+
+// The blocks of status output: heading -> lines.
+std::vector<std::string> headings(const std::string& out)
+{
+    std::vector<std::string> found;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("# ", 0) == 0)
+            found.push_back(line);
+    return found;
+}
+
+std::string block(const std::string& out, const std::string& heading)
+{
+    const auto at = out.find("# " + heading + "\n");
+    if (at == std::string::npos)
+        return {};
+    const auto from = at + heading.size() + 3;
+    const auto end = out.find("\n# ", from);
+    return out.substr(from, end == std::string::npos ? std::string::npos : end + 1 - from);
+}
+
+class AgainstSimulator : public ::testing::Test {
+protected:
+    e2e::SimProcess sim{{QStringLiteral("--warmup"), QStringLiteral("0")}};
+    std::vector<std::string> withPort(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {"--port", sim.linePath()});
+        return args;
+    }
+};
+
+TEST_F(AgainstSimulator, StatusPrintsAllFourBlocksWithTheWindowsCaptions)
+{
+    const Result r = runCtl(withPort({"status"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(headings(r.out),
+              (std::vector<std::string>{"# telemetry", "# calibration", "# settings", "# state"}));
+    EXPECT_NE(block(r.out, "telemetry").find("Температура, °C:\t"), std::string::npos) << r.out;
+    EXPECT_NE(block(r.out, "telemetry").find("Широта B, °:\t55,75"), std::string::npos) << r.out;
+    EXPECT_NE(block(r.out, "calibration").find("№ р/з:\t"), std::string::npos) << r.out;
+    EXPECT_NE(block(r.out, "settings").find("Несущая частота:\t"), std::string::npos) << r.out;
+    EXPECT_EQ(block(r.out, "state"),
+              "Исправность ФАПЧ передатчика:\tOK\nСвязь с навигационным модулем:\tOK\n"
+              "Связь с датчиком давления:\tOK\n");
+    // Each line of a block is caption, tab, text; no operator-page copy twice.
+    std::istringstream lines(r.out);
+    int temperatures = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("# ", 0) == 0)
+            continue;
+        EXPECT_NE(line.find(":\t"), std::string::npos) << line;
+        temperatures += line.rfind("Температура, °C:", 0) == 0;
+    }
+    EXPECT_EQ(temperatures, 1);
+}
+
+struct AckCase {
+    std::vector<std::string> args;
+    std::string printed;
+};
+
+TEST_F(AgainstSimulator, SettingCommandsEndOnTheirAcknowledgement)
+{
+    const AckCase cases[] = {
+        {{"set", "frequency", "405000"}, "Настройки сохранены "},
+        {{"set", "nav-mode", "gps"}, "Настройки сохранены "},
+        {{"set", "gain", "12"}, "Настройки сохранены "},
+        {{"write-calibration", "--b", "1.25", "--yes"}, "Градуировки сохранены "},
+    };
+    for (const AckCase& c : cases) {
+        const Result r = runCtl(withPort(c.args));
+        EXPECT_EQ(r.status, 0) << c.args[0] << ' ' << c.args[1] << ": " << r.err;
+        EXPECT_NE(r.out.find(c.printed), std::string::npos) << r.out;
+    }
+    // The radiosonde now reports what was set, and nothing else changed.
+    const Result r = runCtl(withPort({"status"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Несущая частота:\t405000 кГц (100)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Режим навигации:\tGPS (2)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Усиление:\t"), std::string::npos);
+    EXPECT_NE(r.out.find("(12)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("B:\t1,25\n"), std::string::npos) << r.out;
+}
+
+TEST_F(AgainstSimulator, WriteCalibrationChangesOnlyTheFieldsGiven)
+{
+    const Result before = runCtl(withPort({"status"}));
+    ASSERT_EQ(before.status, 0) << before.err;
+
+    // Without --yes: shown, not written.
+    const Result dry = runCtl(withPort({"write-calibration", "--number", "777"}));
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_NE(dry.out.find("№ р/з:\t"), std::string::npos);
+    EXPECT_NE(dry.out.find("\t777\n"), std::string::npos) << dry.out;
+    EXPECT_EQ(block(runCtl(withPort({"status"})).out, "calibration"), block(before.out, "calibration"));
+
+    const Result wet = runCtl(withPort({"write-calibration", "--number", "777", "--yes"}));
+    EXPECT_EQ(wet.status, 0) << wet.err;
+    std::string expected = block(before.out, "calibration");
+    const auto row = expected.find("№ р/з:\t");
+    ASSERT_NE(row, std::string::npos);
+    expected.replace(row, expected.find('\n', row) - row, "№ р/з:\t777");
+    EXPECT_EQ(block(runCtl(withPort({"status"})).out, "calibration"), expected);
+}
+
+TEST_F(AgainstSimulator, WatchJsonGivesOneObjectALineAndEndsCleanlyOnSigterm)
+{
+    CtlProcess watch(withPort({"watch", "--json"}));
+    std::this_thread::sleep_for(1500ms);
+    watch.signal(SIGTERM);
+    const Result r = watch.wait(5s);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::vector<std::string> types;
+    for (std::string line; std::getline(lines, line);) {
+        QJsonParseError error{};
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+        ASSERT_TRUE(doc.isObject()) << line << ": " << error.errorString().toStdString();
+        const QJsonObject object = doc.object();
+        EXPECT_TRUE(object.value(QStringLiteral("time")).toString().contains(QLatin1Char('T'))) << line;
+        types.push_back(object.value(QStringLiteral("type")).toString().toStdString());
+        if (types.back() == "telemetry") {
+            EXPECT_TRUE(object.value(QStringLiteral("fields")).toObject().contains(QStringLiteral("temperature")));
+        }
+    }
+    ASSERT_GE(types.size(), 4u) << r.out;
+    EXPECT_EQ(std::vector<std::string>(types.begin(), types.begin() + 4),
+              (std::vector<std::string>{"telemetry", "calibration", "settings", "state"}));
+}
+
+TEST_F(AgainstSimulator, WatchRawShowsFramesWithTheirVerdict)
+{
+    e2e::SimProcess faulty({QStringLiteral("--warmup"), QStringLiteral("0"), QStringLiteral("--bad-crc"),
+                            QStringLiteral("2")});
+    CtlProcess watch({"--port", faulty.linePath(), "watch", "--raw"});
+    std::this_thread::sleep_for(1500ms);
+    watch.signal(SIGINT);
+    const Result r = watch.wait(5s);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\tgood\tAA AA BF 35 81 "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\tbad\tAA AA BF 35 "), std::string::npos) << r.out;
+}
+
+TEST_F(AgainstSimulator, CaptureWritesTheDocumentedFormat)
+{
+    char path[] = "/tmp/kalvi7-ctl-capture-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const Result r = runCtl(withPort({"capture", path, "--seconds", "1.5"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_GE(r.took, 1400ms);
+    std::ifstream file(path);
+    const capture::Capture taken = capture::readCapture(file);
+    std::remove(path);
+    ASSERT_FALSE(taken.records.empty());
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : taken.notes)
+        keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"port", "baud", "started", "end"}));
+    Bytes all;
+    for (const capture::Record& record : taken.records)
+        all.insert(all.end(), record.bytes.begin(), record.bytes.end());
+    EXPECT_EQ(hex(Bytes(all.begin(), all.begin() + 5)), "AA AA BF 35 81");
+}
+
+// A silent peer, one that sends only garbage: every command that waits
+// ends with 3 within its time-out. The request went out all the same.
+TEST(SilentOrGarbagePeer, CommandsEndWithNoAnswer)
+{
+    const std::vector<std::vector<std::string>> commands = {
+        {"status"},
+        {"set", "gain", "5"},
+        {"write-calibration", "--a", "2"},
+    };
+    for (const bool garbage : {false, true}) {
+        for (const auto& command : commands) {
+            std::atomic<bool> stop{false};
+            PtyPeer peer;
+            std::thread noise;
+            if (garbage) {
+                noise = std::thread([&] {
+                    // Never the sync word's first byte, so no frame ever starts.
+                    Bytes junk(64);
+                    for (std::size_t i = 0; i < junk.size(); ++i)
+                        junk[i] = static_cast<std::uint8_t>(0x11 + i % 0x80);
+                    while (!stop) {
+                        peer.write(junk);
+                        std::this_thread::sleep_for(5ms);
+                    }
+                });
+            }
+            std::vector<std::string> args{"--port", peer.slavePath(), kFast};
+            args.insert(args.end(), command.begin(), command.end());
+            const Result r = runCtl(args, 5s);
+            stop = true;
+            if (noise.joinable())
+                noise.join();
+            EXPECT_EQ(r.status, 3) << command[0] << (garbage ? " garbage: " : " silent: ") << r.err;
+            EXPECT_LT(r.took, 3s) << command[0];
+            const Bytes got = peer.received();
+            EXPECT_EQ(hex(Bytes(got.begin(), got.begin() + std::min<std::ptrdiff_t>(4, std::ssize(got)))), "AA AA BF 35")
+                << command[0];
+        }
+    }
+}
+
+TEST(SilentOrGarbagePeer, StatusGivesUpAfterFiveQuietSeconds)
+{
+    PtyPeer peer;
+    const Result r = runCtl({"--port", peer.slavePath(), "status"}, 10s);
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_GE(r.took, 4900ms);
+    EXPECT_LT(r.took, 7s);
+    EXPECT_NE(r.err.find("telemetry"), std::string::npos) << r.err;
+}
+
+// The frames are the window's, byte for byte.
+TEST(SentFrames, SetCommandsSendTheWindowsFrames)
+{
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"set", "frequency", "403000"}, "AA AA BF 35 03 09 01 3C 00 00 03 00 00 3B 96"},
+        {{"set", "gain", "30"}, "AA AA BF 35 03 09 02 00 1E 00 03 00 00 A5 A8"},
+        {{"set", "nav-mode", "both"}, "AA AA BF 35 03 09 10 00 00 00 03 00 00 3F AB"},
+        {{"set", "nav-mode", "glonass"}, "AA AA BF 35 03 09 10 00 00 00 03 00 01 FE 6B"},
+        {{"set", "nav-mode", "gps"}, "AA AA BF 35 03 09 10 00 00 00 03 00 02 BE 6A"},
+    };
+    for (const auto& [command, frame] : cases) {
+        PtyPeer peer;
+        std::vector<std::string> args{"--port", peer.slavePath(), kFast};
+        args.insert(args.end(), command.begin(), command.end());
+        const Result r = runCtl(args);
+        EXPECT_EQ(r.status, 3) << r.err;  // nobody acknowledges
+        EXPECT_EQ(hex(peer.received()), frame) << command[1];
+    }
+}
+
+// Answers a settings command with an acknowledgement of the calibration
+// write: the command did not get what it asked for.
+TEST(SentFrames, AnotherAcknowledgementEndsWithFive)
+{
+    PtyPeer peer([answered = false](PtyPeer& self, const Bytes& got) mutable {
+        if (!answered && got.size() >= 15) {
+            answered = true;
+            const std::uint8_t ack[] = {protocol::PT_ACK, 3, 2};
+            self.write(protocol::wrapBody(ack));
+        }
+    });
+    const Result r = runCtl({"--port", peer.slavePath(), kFast, "set", "gain", "7"});
+    EXPECT_EQ(r.status, 5) << r.err;
+    EXPECT_NE(r.out.find("Градуировки сохранены "), std::string::npos) << r.out;
+}
+
+// The radiosonde's coefficient B has more digits than the window shows
+// (two decimals); a write that changes only A keeps B's own bits.
+TEST(SentFrames, WriteCalibrationKeepsTheReportedBitsOfFieldsNotGiven)
+{
+    const float b = 1.234567f;
+    PtyPeer peer([sent = false, b](PtyPeer& self, const Bytes& got) mutable {
+        if (sent || got.size() < 9)
+            return;
+        sent = true;
+        Bytes body(50, 0);
+        body[0] = protocol::PT_CALIBRATION;
+        body[1] = 50;
+        auto putSingle = [&](std::size_t at, float v) { std::memcpy(&body[at], &v, 4); };
+        auto putU32 = [&](std::size_t at, std::uint32_t v) { std::memcpy(&body[at], &v, 4); };
+        putSingle(2, 1.5f);
+        putSingle(6, b);
+        putSingle(10, 273.15f);
+        putU32(38, 240315);
+        putU32(42, 1187);
+        putU32(46, 150324);
+        self.write(protocol::wrapBody(body));
+    });
+    const Result r = runCtl({"--port", peer.slavePath(), kFast, "write-calibration", "--a", "2,5", "--yes"});
+    EXPECT_EQ(r.status, 3) << r.err;  // written, but nobody acknowledges
+    const Bytes got = peer.received();
+    ASSERT_EQ(got.size(), 9u + 58u) << hex(got);
+    const auto request = protocol::buildRequest(protocol::RQ_CALIBRATION);
+    EXPECT_EQ(hex(Bytes(got.begin(), got.begin() + 9)), hex(Bytes(request.begin(), request.end())));
+    protocol::CalibrationValues expected{2.5f, b, 273.15f, 240315, 1187, 150324};
+    const auto frame = protocol::buildCalibrationWrite(expected);
+    EXPECT_EQ(hex(Bytes(got.begin() + 9, got.end())), hex(Bytes(frame.begin(), frame.end())));
+}
+
+// A bad command line is refused before the port is even opened.
+TEST(BadCommandLine, EndsWithTwoAndSendsNothing)
+{
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frob"},
+        {"status", "extra"},
+        {"status", "--yes"},
+        {"--baud", "fast", "status"},
+        {"--bogus", "status"},
+        {"watch", "--json", "--raw"},
+        {"set", "frequency", "399950"},
+        {"set", "frequency", "406050"},
+        {"set", "frequency", "403025"},
+        {"set", "frequency", "4e5"},
+        {"set", "gain", "64"},
+        {"set", "gain", "-1"},
+        {"set", "nav-mode", "galileo"},
+        {"set", "power", "3"},
+        {"write-calibration"},
+        {"write-calibration", "--a", "abc", "--yes"},
+        {"write-calibration", "--b", "1e999", "--yes"},
+        {"write-calibration", "--number", "-1", "--yes"},
+        {"write-calibration", "--board", "4294967296", "--yes"},
+        {"write-calibration", "--date", "1.3.24", "--yes"},
+        {"write-calibration", "--a", "1", "--a", "2", "--yes"},
+        {"capture"},
+        {"capture", "/nonexistent-dir/file"},
+        {"capture", "x", "--seconds", "0"},
+    };
+    PtyPeer peer;
+    for (const auto& command : cases) {
+        std::vector<std::string> args{"--port", peer.slavePath()};
+        args.insert(args.end(), command.begin(), command.end());
+        const Result r = runCtl(args);
+        std::string shown;
+        for (const auto& word : command)
+            shown += word + ' ';
+        EXPECT_EQ(r.status, 2) << shown << r.err;
+        EXPECT_FALSE(r.err.empty()) << shown;
+        EXPECT_TRUE(r.out.empty()) << shown << r.out;
+    }
+    EXPECT_EQ(hex(peer.received()), "");
+}
+
+TEST(PortTrouble, BusyOrMissingPortEndsWithFourAndTheReason)
+{
+    PtyPeer peer;
+    {
+        // Held as the window holds it.
+        const int holder = open(peer.slavePath().c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(holder, 0);
+        ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+        const Result r = runCtl({"--port", peer.slavePath(), "status"});
+        close(holder);
+        EXPECT_EQ(r.status, 4) << r.err;
+        EXPECT_NE(r.err.find("held by another program"), std::string::npos) << r.err;
+    }
+    const Result missing = runCtl({"--port", "/dev/kalvi7-no-such-port", "status"});
+    EXPECT_EQ(missing.status, 4);
+    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+    EXPECT_EQ(hex(peer.received()), "");
+}
+
+TEST(Information, HelpAndVersionAnswerWithoutAPort)
+{
+    const Result help = runCtl({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: kalvi7-ctl", 0), 0u) << help.out;
+    const Result version = runCtl({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "kalvi7-ctl " KALVI7_VERSION "\n");
+}
+
+}  // namespace
+}  // namespace ctltest
