@@ -74,7 +74,8 @@ void Link::Sink::frameReceived(const protocol::RxBuffer& RxBuf)
 {
     MemoryForm& form = link_.form_;
     form.takeWritten();
-    const std::string statusBefore = form.statusText();
+    // The status bar holds only what this frame puts there.
+    form.setStatusText({});
     const std::optional<PacketType> type = packetTypeOf(RxBuf[0]);
 
     // A decoder that stops part-way still showed what it wrote before.
@@ -90,9 +91,9 @@ void Link::Sink::frameReceived(const protocol::RxBuffer& RxBuf)
     packet.body = RxBuf;
     if (*type == PacketType::Ack) {
         packet.ackCode = RxBuf[2];
-        if (form.statusText() != statusBefore || packet.ackCode == 2 || packet.ackCode == 3 ||
-            packet.ackCode == 4)
-            packet.ackText = form.statusText();
+        // The window shows the codes it knows and leaves the status bar
+        // alone for any other.
+        packet.ackText = form.statusText();
     }
     for (const telemetry::Field field : form.takeWritten()) {
         if (telemetry::legendOf(field).page == telemetry::Page::Service)

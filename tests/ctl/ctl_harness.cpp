@@ -29,12 +29,14 @@ std::string readFile(const std::string& path)
 
 }  // namespace
 
-CtlProcess::CtlProcess(const std::vector<std::string>& args)
+CtlProcess::CtlProcess(const std::vector<std::string>& args, const std::string& settingsIni)
 {
     char pattern[] = "/tmp/kalvi7-ctl-test-XXXXXX";
     if (!mkdtemp(pattern))
         throw std::runtime_error("no scratch directory");
     dir_ = pattern;
+    if (!settingsIni.empty())
+        std::ofstream(dir_ + "/settings.INI") << settingsIni;
     std::vector<std::string> all{KALVI7_CTL};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -65,6 +67,7 @@ CtlProcess::~CtlProcess()
     }
     std::remove((dir_ + "/out").c_str());
     std::remove((dir_ + "/err").c_str());
+    std::remove((dir_ + "/settings.INI").c_str());
     rmdir(dir_.c_str());
 }
 

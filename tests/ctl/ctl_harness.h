@@ -24,7 +24,9 @@ struct Result {
 
 class CtlProcess {
 public:
-    explicit CtlProcess(const std::vector<std::string>& args);
+    // Runs in a scratch directory of its own, with a settings.INI holding
+    // `settingsIni` when that is not empty.
+    explicit CtlProcess(const std::vector<std::string>& args, const std::string& settingsIni = {});
     ~CtlProcess();
     void signal(int number);
     // Waits at most `limit`; kills the program when it is not done by then.

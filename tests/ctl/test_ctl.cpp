@@ -176,6 +176,34 @@ TEST_F(AgainstSimulator, WatchJsonGivesOneObjectALineAndEndsCleanlyOnSigterm)
               (std::vector<std::string>{"telemetry", "calibration", "settings", "state"}));
 }
 
+TEST_F(AgainstSimulator, WatchPlainGivesTimedBlocksAndEndsCleanlyOnSigint)
+{
+    CtlProcess watch(withPort({"watch"}));
+    std::this_thread::sleep_for(1500ms);
+    watch.signal(SIGINT);
+    const Result r = watch.wait(5s);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> heads = headings(r.out);
+    ASSERT_GE(heads.size(), 4u) << r.out;
+    const char* types[] = {"telemetry", "calibration", "settings", "state"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        // "# telemetry 2026-12-10T20:01:02.345+03:00"
+        const std::string prefix = std::string("# ") + types[i] + " ";
+        EXPECT_EQ(heads[i].rfind(prefix, 0), 0u) << heads[i];
+        EXPECT_EQ(heads[i].size(), prefix.size() + 29) << heads[i];
+    }
+}
+
+// The settings file of the current directory names the port and speed
+// when the command line does not.
+TEST_F(AgainstSimulator, PortAndSpeedComeFromSettingsIni)
+{
+    const std::string ini = "[Port1 setting]\r\nPort=" + sim.linePath() + "\r\nBaudRate=38400\r\n";
+    const Result r = CtlProcess({"status"}, ini).wait(10s);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(headings(r.out).size(), 4u);
+}
+
 TEST_F(AgainstSimulator, WatchRawShowsFramesWithTheirVerdict)
 {
     e2e::SimProcess faulty({QStringLiteral("--warmup"), QStringLiteral("0"), QStringLiteral("--bad-crc"),
@@ -189,15 +217,26 @@ TEST_F(AgainstSimulator, WatchRawShowsFramesWithTheirVerdict)
     EXPECT_NE(r.out.find("\tbad\tAA AA BF 35 "), std::string::npos) << r.out;
 }
 
+// Ended by its time or by a signal, the file is a whole capture.
 TEST_F(AgainstSimulator, CaptureWritesTheDocumentedFormat)
 {
+  for (const bool bySignal : {false, true}) {
+    SCOPED_TRACE(bySignal ? "ended by SIGTERM" : "ended by --seconds");
     char path[] = "/tmp/kalvi7-ctl-capture-XXXXXX";
     const int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
     close(fd);
-    const Result r = runCtl(withPort({"capture", path, "--seconds", "1.5"}));
+    Result r;
+    if (bySignal) {
+        CtlProcess capturing(withPort({"capture", path}));
+        std::this_thread::sleep_for(1500ms);
+        capturing.signal(SIGTERM);
+        r = capturing.wait(5s);
+    } else {
+        r = runCtl(withPort({"capture", path, "--seconds", "1.5"}));
+        EXPECT_GE(r.took, 1400ms);
+    }
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_GE(r.took, 1400ms);
     std::ifstream file(path);
     const capture::Capture taken = capture::readCapture(file);
     std::remove(path);
@@ -210,6 +249,7 @@ TEST_F(AgainstSimulator, CaptureWritesTheDocumentedFormat)
     for (const capture::Record& record : taken.records)
         all.insert(all.end(), record.bytes.begin(), record.bytes.end());
     EXPECT_EQ(hex(Bytes(all.begin(), all.begin() + 5)), "AA AA BF 35 81");
+  }
 }
 
 // A silent peer, one that sends only garbage: every command that waits
@@ -251,6 +291,51 @@ TEST(SilentOrGarbagePeer, CommandsEndWithNoAnswer)
                 << command[0];
         }
     }
+}
+
+// Only the state packet comes: it is printed, and the status is 3.
+TEST(SilentOrGarbagePeer, StatusPrintsWhatCameAndEndsWithThree)
+{
+    PtyPeer peer([answered = false](PtyPeer& self, const Bytes& got) mutable {
+        if (!answered && got.size() >= 9) {
+            answered = true;
+            const std::uint8_t state[] = {protocol::PT_STATE, 3, 0x02};
+            self.write(protocol::wrapBody(state));
+        }
+    });
+    const Result r = runCtl({"--port", peer.slavePath(), kFast, "status"});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_EQ(r.out, "# state\nИсправность ФАПЧ передатчика:\tOK\nСвязь с навигационным модулем:\tНет\n"
+                     "Связь с датчиком давления:\tOK\n");
+    EXPECT_NE(r.err.find("telemetry, calibration, settings"), std::string::npos) << r.err;
+}
+
+// The watchdog's silence is reported, and telemetry asked for again.
+TEST(SilentOrGarbagePeer, WatchReportsSilenceAndAsksAgain)
+{
+    PtyPeer peer;
+    CtlProcess watch({"--port", peer.slavePath(), kFast, "watch", "--json"});
+    std::this_thread::sleep_for(1100ms);
+    watch.signal(SIGTERM);
+    const Result r = watch.wait(5s);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::istringstream lines(r.out);
+    int silences = 0;
+    for (std::string line; std::getline(lines, line);) {
+        const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+        EXPECT_EQ(object.value(QStringLiteral("type")).toString(), QStringLiteral("silent")) << line;
+        ++silences;
+    }
+    EXPECT_GE(silences, 2) << r.out;
+    // One request at the start and one at each expiry: the telemetry switch
+    // is still set, so only the watchdog's own call sends, as in the window.
+    const std::string telemetryRequest = "AA AA BF 35 01 03 01 E1 30";
+    const std::string sent = hex(peer.received());
+    std::size_t requests = 0;
+    for (std::size_t at = sent.find(telemetryRequest); at != std::string::npos;
+         at = sent.find(telemetryRequest, at + 1))
+        ++requests;
+    EXPECT_EQ(requests, 1u + static_cast<std::size_t>(silences)) << sent;
 }
 
 TEST(SilentOrGarbagePeer, StatusGivesUpAfterFiveQuietSeconds)
