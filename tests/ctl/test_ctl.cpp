@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -384,37 +385,59 @@ TEST(SentFrames, AnotherAcknowledgementEndsWithFive)
     EXPECT_NE(r.out.find("Градуировки сохранены "), std::string::npos) << r.out;
 }
 
-// The radiosonde's coefficient B has more digits than the window shows
-// (two decimals); a write that changes only A keeps B's own bits.
-TEST(SentFrames, WriteCalibrationKeepsTheReportedBitsOfFieldsNotGiven)
+// A peer that answers the calibration request with a calibration packet
+// of the given coefficients and keeps what it gets.
+PtyPeer::Answer calibrationPeer(float a, float b)
 {
-    const float b = 1.234567f;
-    PtyPeer peer([sent = false, b](PtyPeer& self, const Bytes& got) mutable {
+    return [sent = false, a, b](PtyPeer& self, const Bytes& got) mutable {
         if (sent || got.size() < 9)
             return;
         sent = true;
         Bytes body(50, 0);
         body[0] = protocol::PT_CALIBRATION;
         body[1] = 50;
-        auto putSingle = [&](std::size_t at, float v) { std::memcpy(&body[at], &v, 4); };
-        auto putU32 = [&](std::size_t at, std::uint32_t v) { std::memcpy(&body[at], &v, 4); };
-        putSingle(2, 1.5f);
-        putSingle(6, b);
-        putSingle(10, 273.15f);
-        putU32(38, 240315);
-        putU32(42, 1187);
-        putU32(46, 150324);
+        auto put = [&](std::size_t at, auto v) { std::memcpy(&body[at], &v, 4); };
+        put(2, a);
+        put(6, b);
+        put(10, 273.15f);
+        put(38, std::uint32_t{240315});
+        put(42, std::uint32_t{1187});
+        put(46, std::uint32_t{150324});
         self.write(protocol::wrapBody(body));
-    });
-    const Result r = runCtl({"--port", peer.slavePath(), kFast, "write-calibration", "--a", "2,5", "--yes"});
-    EXPECT_EQ(r.status, 3) << r.err;  // written, but nobody acknowledges
-    const Bytes got = peer.received();
-    ASSERT_EQ(got.size(), 9u + 58u) << hex(got);
+    };
+}
+
+// What write-calibration sends after its request for the calibration:
+// nothing without --yes, nothing when a value the radiosonde reported does
+// not pass the check, and otherwise the write with the given fields and,
+// for the others, the radiosonde's own bits (its B has more digits than
+// the two decimals the window shows).
+TEST(SentFrames, WriteCalibrationSendsOnlyAWriteThatPasses)
+{
+    const float b = 1.234567f;
+    const auto write = protocol::buildCalibrationWrite({2.5f, b, 273.15f, 240315, 1187, 150324});
+    const struct {
+        std::vector<std::string> args;
+        float reportedA;
+        int status;
+        std::string sentAfterRequest;
+    } cases[] = {
+        {{"--a", "2,5"}, 1.5f, 0, ""},
+        {{"--b", "1.5", "--yes"}, std::nanf(""), 2, ""},
+        {{"--a", "2,5", "--yes"}, 1.5f, 3, hex(Bytes(write.begin(), write.end()))},  // nobody acknowledges
+    };
     const auto request = protocol::buildRequest(protocol::RQ_CALIBRATION);
-    EXPECT_EQ(hex(Bytes(got.begin(), got.begin() + 9)), hex(Bytes(request.begin(), request.end())));
-    protocol::CalibrationValues expected{2.5f, b, 273.15f, 240315, 1187, 150324};
-    const auto frame = protocol::buildCalibrationWrite(expected);
-    EXPECT_EQ(hex(Bytes(got.begin() + 9, got.end())), hex(Bytes(frame.begin(), frame.end())));
+    for (const auto& c : cases) {
+        PtyPeer peer(calibrationPeer(c.reportedA, b));
+        std::vector<std::string> args{"--port", peer.slavePath(), kFast, "write-calibration"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Result r = runCtl(args);
+        EXPECT_EQ(r.status, c.status) << c.args[0] << ": " << r.err;
+        const Bytes got = peer.received();
+        ASSERT_GE(got.size(), 9u);
+        EXPECT_EQ(hex(Bytes(got.begin(), got.begin() + 9)), hex(Bytes(request.begin(), request.end())));
+        EXPECT_EQ(hex(Bytes(got.begin() + 9, got.end())), c.sentAfterRequest) << c.args[0];
+    }
 }
 
 // A bad command line is refused before the port is even opened.
@@ -474,6 +497,17 @@ TEST(PortTrouble, BusyOrMissingPortEndsWithFourAndTheReason)
         close(holder);
         EXPECT_EQ(r.status, 4) << r.err;
         EXPECT_NE(r.err.find("held by another program"), std::string::npos) << r.err;
+    }
+    {
+        // Held by another kalvi7-ctl on the simulator's line.
+        e2e::SimProcess sim({QStringLiteral("--warmup"), QStringLiteral("0")});
+        CtlProcess holder({"--port", sim.linePath(), "watch"});
+        std::this_thread::sleep_for(500ms);
+        const Result r = runCtl({"--port", sim.linePath(), "set", "gain", "3"});
+        EXPECT_EQ(r.status, 4) << r.err;
+        EXPECT_NE(r.err.find("held by another program"), std::string::npos) << r.err;
+        holder.signal(SIGTERM);
+        EXPECT_EQ(holder.wait(5s).status, 0);
     }
     const Result missing = runCtl({"--port", "/dev/kalvi7-no-such-port", "status"});
     EXPECT_EQ(missing.status, 4);
