@@ -82,17 +82,6 @@ int main(int argc, char* argv[])
                              : settings.baudRate > 0 ? static_cast<std::uint32_t>(settings.baudRate)
                                                      : 38400u;
 
-    // The capture file is made before anything is sent, so a file that
-    // cannot be written refuses the command as a bad argument does.
-    std::FILE* captureFile = nullptr;
-    if (options.command == ctl::Command::Capture) {
-        captureFile = std::fopen(options.captureFile.c_str(), "w");
-        if (!captureFile) {
-            std::cerr << "kalvi7-ctl: " << options.captureFile << ": " << std::strerror(errno) << '\n';
-            return ctl::kExitUsage;
-        }
-    }
-
     catchStopSignals();
     ctl::ByteQueue queue;
     PortUnit::SetByteMessageTarget(&ctl::ByteQueue::post, &queue);
@@ -102,11 +91,21 @@ int main(int argc, char* argv[])
     } catch (const PortUnit::PortError& error) {
         const int reason = errno;
         std::cerr << openFailure(port, error.what(), reason) << '\n';
-        if (captureFile) {
-            std::fclose(captureFile);
-            std::remove(options.captureFile.c_str());
-        }
         return ctl::kExitPort;
+    }
+
+    // The capture file is made once the port is open, so that a port that
+    // fails leaves an existing file alone, and before anything is sent, so
+    // that a file that cannot be written refuses the command as a bad
+    // argument does.
+    std::FILE* captureFile = nullptr;
+    if (options.command == ctl::Command::Capture) {
+        captureFile = std::fopen(options.captureFile.c_str(), "w");
+        if (!captureFile) {
+            std::cerr << "kalvi7-ctl: " << options.captureFile << ": " << std::strerror(errno) << '\n';
+            PortUnit::CloseComPort(true);
+            return ctl::kExitUsage;
+        }
     }
 
     QueueSource source(queue);

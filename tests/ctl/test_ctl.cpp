@@ -512,6 +512,19 @@ TEST(PortTrouble, BusyOrMissingPortEndsWithFourAndTheReason)
     const Result missing = runCtl({"--port", "/dev/kalvi7-no-such-port", "status"});
     EXPECT_EQ(missing.status, 4);
     EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+
+    // A capture that cannot start leaves a file of the same name as it was.
+    char path[] = "/tmp/kalvi7-ctl-kept-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, "kept\n", 5), 5);
+    close(fd);
+    EXPECT_EQ(runCtl({"--port", "/dev/kalvi7-no-such-port", "capture", path}).status, 4);
+    std::ifstream kept(path);
+    std::string text;
+    std::getline(kept, text);
+    std::remove(path);
+    EXPECT_EQ(text, "kept");
     EXPECT_EQ(hex(peer.received()), "");
 }
 
