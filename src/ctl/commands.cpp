@@ -1,0 +1,351 @@
+#include "commands.h"
+
+#include <array>
+#include <cstdio>
+#include <ctime>
+#include <set>
+#include <string>
+
+#include "body_fields.h"
+#include "calibration_check.h"
+#include "capture_format.h"
+#include "field_legend.h"
+#include "frame.h"
+#include "host_frames.h"
+#include "telemetry.h"
+
+namespace ctl {
+namespace {
+
+using telemetry::Box;
+
+// Waits are cut into slices so that a signal ends a command promptly.
+constexpr std::chrono::milliseconds kSlice{100};
+
+// Takes bytes until `done` or until `until`; false when a signal stopped it.
+bool pump(Context& c, Clock::time_point until, const std::function<bool()>& done)
+{
+    while (!done()) {
+        if (c.stopRequested())
+            return false;
+        const Clock::time_point now = Clock::now();
+        if (now >= until)
+            return true;
+        c.link.step(std::min(until, now + kSlice));
+    }
+    return true;
+}
+
+void sendFrame(Context& c, const auto& frame)
+{
+    for (const std::uint8_t byte : frame)
+        c.send(byte);
+}
+
+void printBlock(std::ostream& out, const Packet& packet, const std::string& heading)
+{
+    out << "# " << heading << '\n';
+    if (packet.type == PacketType::Ack) {
+        out << (packet.ackText.empty() ? "code " + std::to_string(packet.ackCode) : packet.ackText) << '\n';
+        return;
+    }
+    for (const auto& [field, text] : packet.fields)
+        out << telemetry::legendOf(field).caption << '\t' << text << '\n';
+}
+
+std::string hex(const std::vector<std::uint8_t>& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const std::uint8_t byte : bytes) {
+        if (!text.empty())
+            text += ' ';
+        text += digits[byte >> 4];
+        text += digits[byte & 0x0F];
+    }
+    return text;
+}
+
+std::string jsonLine(const std::string& time, const Packet& packet)
+{
+    std::string line = "{\"time\":" + jsonString(time) + ",\"type\":\"" + packetTypeName(packet.type) +
+                       "\",\"fields\":{";
+    bool first = true;
+    auto add = [&](const std::string& key, const std::string& text) {
+        line += (first ? "" : ",") + jsonString(key) + ":" + jsonString(text);
+        first = false;
+    };
+    if (packet.type == PacketType::Ack) {
+        add("code", std::to_string(packet.ackCode));
+        add("status", packet.ackText);
+    }
+    for (const auto& [field, text] : packet.fields)
+        add(telemetry::legendOf(field).key, text);
+    return line + "}}";
+}
+
+// The window's way of asking: the telemetry switch set sends the request,
+// and each packet the decoders take moves the chain on.
+void askForTelemetry(Context& c)
+{
+    c.link.form().setChecked(Box::CheckBox54, c.continuedMode);
+    c.link.form().setChecked(Box::CheckBox26, true);
+}
+
+// Waits for an acknowledgement and judges it against the code the command
+// expects.
+int awaitAck(Context& c, std::uint8_t expected)
+{
+    std::optional<Packet> ack;
+    c.link.onPacket = [&](const Packet& packet) {
+        if (packet.type == PacketType::Ack && !ack)
+            ack = packet;
+    };
+    if (!pump(c, Clock::now() + c.timing.ack, [&] { return ack.has_value(); }))
+        return kExitNoAnswer;
+    if (!ack) {
+        c.err << "kalvi7-ctl: no acknowledgement within " << c.timing.ack.count() << " ms\n";
+        return kExitNoAnswer;
+    }
+    c.out << (ack->ackText.empty() ? "code " + std::to_string(ack->ackCode) : ack->ackText) << '\n';
+    if (ack->ackCode != expected) {
+        c.err << "kalvi7-ctl: acknowledged with code " << int{ack->ackCode} << ", expected "
+              << int{expected} << '\n';
+        return kExitOtherAck;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+std::string isoLocalTime(std::chrono::system_clock::time_point time)
+{
+    using namespace std::chrono;
+    const std::time_t seconds = system_clock::to_time_t(time);
+    const auto millis = duration_cast<milliseconds>(time.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    const long offset = local.tm_gmtoff / 60;
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  static_cast<int>(millis < 0 ? millis + 1000 : millis), offset < 0 ? '-' : '+',
+                  (offset < 0 ? -offset : offset) / 60, (offset < 0 ? -offset : offset) % 60);
+    return text;
+}
+
+std::string jsonString(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += ch;
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            quoted += escape;
+        } else {
+            quoted += ch;
+        }
+    }
+    return quoted + "\"";
+}
+
+int runStatus(Context& c)
+{
+    // One block a packet, the last of each kind.
+    std::array<std::optional<Packet>, 4> blocks;
+    Clock::time_point until = Clock::now() + c.timing.quiet;
+    c.link.onPacket = [&](const Packet& packet) {
+        if (packet.type == PacketType::Ack)
+            return;
+        auto& block = blocks[static_cast<std::size_t>(packet.type)];
+        if (!block)
+            until = Clock::now() + c.timing.quiet;  // a new kind came: the wait starts afresh
+        block = packet;
+    };
+    auto all = [&] {
+        for (const auto& block : blocks)
+            if (!block)
+                return false;
+        return true;
+    };
+    c.continuedMode = false;
+    askForTelemetry(c);
+    // The deadline moves while packets come, so it is read afresh each slice.
+    while (!all() && !c.stopRequested() && Clock::now() < until)
+        c.link.step(std::min(until, Clock::now() + kSlice));
+
+    std::string missing;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (blocks[i]) {
+            printBlock(c.out, *blocks[i], packetTypeName(static_cast<PacketType>(i)));
+        } else {
+            missing += std::string(missing.empty() ? "" : ", ") + packetTypeName(static_cast<PacketType>(i));
+        }
+    }
+    if (missing.empty())
+        return kExitOk;
+    c.err << "kalvi7-ctl: no " << missing << " packet came\n";
+    return kExitNoAnswer;
+}
+
+int runWatch(Context& c, WatchFormat format)
+{
+    auto now = [] { return isoLocalTime(std::chrono::system_clock::now()); };
+    c.link.onPacket = [&](const Packet& packet) {
+        if (format == WatchFormat::Json)
+            c.out << jsonLine(now(), packet) << '\n';
+        else if (format == WatchFormat::Plain)
+            printBlock(c.out, packet, std::string(packetTypeName(packet.type)) + ' ' + now());
+        c.out.flush();
+    };
+    if (format == WatchFormat::Raw) {
+        c.link.onRawFrame = [&](const RawFrame& frame) {
+            c.out << now() << '\t' << (frame.good ? "good" : "bad") << '\t' << hex(frame.wire) << '\n';
+            c.out.flush();
+        };
+    }
+    askForTelemetry(c);
+    while (!c.stopRequested()) {
+        const Clock::time_point until = Clock::now() + c.timing.watchdog;
+        bool heard = false;
+        while (!c.stopRequested() && !heard && Clock::now() < until)
+            heard = c.link.step(std::min(until, Clock::now() + kSlice));
+        if (heard || c.stopRequested())
+            continue;
+        // The window's watchdog: the line was silent, so ask again.
+        if (format == WatchFormat::Json)
+            c.out << "{\"time\":" << jsonString(now()) << ",\"type\":\"silent\"}\n";
+        else
+            c.out << "# silent " << now() << '\n';
+        c.out.flush();
+        telemetry::Timer3Timer(c.link.form());
+    }
+    return kExitOk;
+}
+
+int runSet(Context& c, Setting setting, std::int64_t value)
+{
+    c.link.form().setMuted(true);
+    switch (setting) {
+    case Setting::Frequency:
+        sendFrame(c, protocol::buildFrequencyCommand(protocol::frequencyCode(value)));
+        break;
+    case Setting::NavMode:
+        sendFrame(c, protocol::buildNavModeCommand(static_cast<std::uint8_t>(value)));
+        break;
+    case Setting::Gain:
+        sendFrame(c, protocol::buildGainCommand(static_cast<std::uint8_t>(value)));
+        break;
+    }
+    return awaitAck(c, protocol::PT_SETTINGS_WRITE);
+}
+
+int runWriteCalibration(Context& c, const Options& options)
+{
+    // Only the calibration is asked for, as a click on its switch does;
+    // the chain that would follow is not sent.
+    c.link.form().setMuted(true);
+    std::optional<Packet> calibration;
+    c.link.onPacket = [&](const Packet& packet) {
+        if (packet.type == PacketType::Calibration)
+            calibration = packet;
+    };
+    sendFrame(c, protocol::buildRequest(protocol::RQ_CALIBRATION));
+    if (!pump(c, Clock::now() + c.timing.quiet, [&] { return calibration.has_value(); }))
+        return kExitNoAnswer;
+    if (!calibration) {
+        c.err << "kalvi7-ctl: the calibration did not come; nothing written\n";
+        return kExitNoAnswer;
+    }
+
+    editors::CalibrationTexts before, after;
+    for (std::size_t i = 0; i < 6; ++i) {
+        before[i] = c.link.form().text(kCalibrationFields[i]);
+        after[i] = options.calibration[i] ? *options.calibration[i] : before[i];
+    }
+    for (std::size_t i = 0; i < 6; ++i)
+        c.out << telemetry::legendOf(kCalibrationFields[i]).caption << '\t' << before[i] << '\t' << after[i]
+              << '\n';
+
+    const editors::CalibrationCheck check = editors::checkCalibrationTexts(after);
+    if (!check.ok()) {
+        const auto index = static_cast<std::size_t>(check.refused);
+        const std::string caption = telemetry::legendOf(kCalibrationFields[index]).caption;
+        c.err << "kalvi7-ctl: " << calibrationOptionName(index) << ": '" << after[index]
+              << "' is refused: " << editors::refusalText(check.refused, caption) << "; nothing written\n";
+        return kExitUsage;
+    }
+    if (!options.yes) {
+        c.err << "kalvi7-ctl: nothing written; add --yes to write the new values\n";
+        return kExitOk;
+    }
+
+    // The fields not given keep the radiosonde's own bits: its texts are
+    // rounded (B to two decimals, C to three), and writing them back would
+    // change values the operator never touched.
+    const protocol::RxBuffer& body = calibration->body;
+    protocol::CalibrationValues values = *check.values;
+    if (!options.calibration[0]) values.a = telemetry::body::single<2>(body);
+    if (!options.calibration[1]) values.b = telemetry::body::single<6>(body);
+    if (!options.calibration[2]) values.c = telemetry::body::single<10>(body);
+    if (!options.calibration[3]) values.number1 = telemetry::body::u32<38>(body);
+    if (!options.calibration[4]) values.number2 = telemetry::body::u32<42>(body);
+    if (!options.calibration[5]) values.date = telemetry::body::u32<46>(body);
+    sendFrame(c, protocol::buildCalibrationWrite(values));
+    return awaitAck(c, protocol::PT_CALIB_WRITE);
+}
+
+int runCapture(Context& c, std::FILE* file, const std::string& port, std::uint32_t baud,
+               std::optional<double> seconds)
+{
+    capture::CaptureWriter writer(file, {{"port", port},
+                                         {"baud", std::to_string(baud)},
+                                         {"started", isoLocalTime(std::chrono::system_clock::now())}});
+    const Clock::time_point started = Clock::now();
+    const Clock::time_point end =
+        seconds ? started + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*seconds))
+                : Clock::time_point::max();
+
+    // Bytes that came together (within a fraction of a byte's time on the
+    // line) make one record.
+    constexpr auto kTogether = std::chrono::microseconds(200);
+    std::vector<std::uint8_t> pending;
+    Clock::time_point pendingAt{};
+    auto flush = [&] {
+        if (pending.empty())
+            return;
+        writer.record(std::chrono::duration_cast<std::chrono::microseconds>(pendingAt - started).count(),
+                      pending.data(), pending.size());
+        pending.clear();
+    };
+    c.link.onByte = [&](const Arrival& arrival) {
+        if (!pending.empty() && arrival.at - pendingAt > kTogether)
+            flush();
+        if (pending.empty())
+            pendingAt = std::max(arrival.at, started);
+        pending.push_back(arrival.byte);
+    };
+
+    askForTelemetry(c);
+    while (!c.stopRequested() && Clock::now() < end) {
+        const Clock::time_point until = std::min(end, Clock::now() + c.timing.watchdog);
+        bool heard = false;
+        while (!c.stopRequested() && !heard && Clock::now() < until) {
+            heard = c.link.step(std::min(until, Clock::now() + kSlice));
+            if (!heard)
+                flush();
+        }
+        if (!heard && !c.stopRequested() && Clock::now() < end)
+            telemetry::Timer3Timer(c.link.form());
+    }
+    flush();
+    writer.end();
+    c.err << "kalvi7-ctl: captured " << writer.bytesWritten() << " bytes\n";
+    return kExitOk;
+}
+
+}  // namespace ctl

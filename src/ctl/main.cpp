@@ -1,0 +1,143 @@
+// kalvi7-ctl: the radiosonde from a shell. Reads the command line, opens
+// the port as the window does (exclusively, at settings.INI's speed), runs
+// one command and closes the port.
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "PortUnit.h"
+#include "byte_queue.h"
+#include "commands.h"
+#include "options.h"
+#include "settings_ini.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int) { stopSignal = 1; }
+
+void catchStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
+
+class QueueSource : public ctl::ByteSource {
+public:
+    explicit QueueSource(ctl::ByteQueue& queue) : queue_(queue) {}
+    std::optional<ctl::Arrival> next(ctl::Clock::time_point until) override { return queue_.pop(until); }
+
+private:
+    ctl::ByteQueue& queue_;
+};
+
+// The open step's own text says which step failed; the system's reason and,
+// for the usual causes, what to do come after it.
+std::string openFailure(const std::string& path, const std::string& step, int error)
+{
+    std::string text = "kalvi7-ctl: " + path + ": " + step;
+    if (error == 0)
+        return text;
+    text += ": " + std::system_category().message(error);
+    if (error == EBUSY || error == EWOULDBLOCK)
+        text += " (the port is held by another program, the kalvi7 window perhaps)";
+    else if (error == EACCES)
+        text += " (is the user in the dialout group?)";
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    ctl::Options options;
+    try {
+        options = ctl::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const ctl::UsageError& error) {
+        std::cerr << "kalvi7-ctl: " << error.what() << "\nTry 'kalvi7-ctl --help'.\n";
+        return ctl::kExitUsage;
+    }
+    if (options.help) {
+        std::fputs(ctl::helpText(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs("kalvi7-ctl " KALVI7_VERSION "\n", stdout);
+        return 0;
+    }
+
+    const app::Settings settings = app::loadSettings(app::settingsPath(), PortUnit::DefaultPortName());
+    const std::string port = options.port ? *options.port : settings.port;
+    const std::uint32_t baud = options.baud ? *options.baud
+                             : settings.baudRate > 0 ? static_cast<std::uint32_t>(settings.baudRate)
+                                                     : 38400u;
+
+    catchStopSignals();
+    ctl::ByteQueue queue;
+    PortUnit::SetByteMessageTarget(&ctl::ByteQueue::post, &queue);
+    try {
+        errno = 0;
+        PortUnit::OpenComPort(PortUnit::PortPathFor(port), baud, 0, 8, 0);
+    } catch (const PortUnit::PortError& error) {
+        const int reason = errno;
+        std::cerr << openFailure(port, error.what(), reason) << '\n';
+        return ctl::kExitPort;
+    }
+
+    // The capture file is made once the port is open, so that a port that
+    // fails leaves an existing file alone, and before anything is sent, so
+    // that a file that cannot be written refuses the command as a bad
+    // argument does.
+    std::FILE* captureFile = nullptr;
+    if (options.command == ctl::Command::Capture) {
+        captureFile = std::fopen(options.captureFile.c_str(), "w");
+        if (!captureFile) {
+            std::cerr << "kalvi7-ctl: " << options.captureFile << ": " << std::strerror(errno) << '\n';
+            PortUnit::CloseComPort(true);
+            return ctl::kExitUsage;
+        }
+    }
+
+    QueueSource source(queue);
+    auto send = [](std::uint8_t byte) { PortUnit::WriteComByte(1, byte); };
+    ctl::Link link(source, send);
+    ctl::Context context{link, send, [] { return stopSignal != 0; }, std::cout, std::cerr, {},
+                         settings.continuedMode};
+    if (options.testTimeoutMs) {
+        const std::chrono::milliseconds wait(*options.testTimeoutMs);
+        context.timing = {wait, wait, wait};
+    }
+
+    int status = ctl::kExitOk;
+    try {
+        switch (options.command) {
+        case ctl::Command::Status: status = ctl::runStatus(context); break;
+        case ctl::Command::Watch: status = ctl::runWatch(context, options.format); break;
+        case ctl::Command::Set: status = ctl::runSet(context, options.setting, options.value); break;
+        case ctl::Command::WriteCalibration: status = ctl::runWriteCalibration(context, options); break;
+        case ctl::Command::Capture:
+            status = ctl::runCapture(context, captureFile, port, baud, options.seconds);
+            break;
+        case ctl::Command::None: break;
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "kalvi7-ctl: " << error.what() << '\n';
+        status = 1;
+    }
+    std::cout.flush();
+    PortUnit::CloseComPort(true);
+    PortUnit::SetByteMessageTarget(nullptr, nullptr);
+    if (captureFile)
+        std::fclose(captureFile);
+    return status;
+}

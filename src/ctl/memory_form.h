@@ -1,0 +1,55 @@
+// The window's display fields, editors and request switches held as plain
+// values, so that the decoders and the request chain run unchanged behind
+// a command line. It also notes which fields a decoding wrote, in order:
+// that is what a packet showed.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "form_view.h"
+
+namespace ctl {
+
+class MemoryForm : public telemetry::FormView {
+public:
+    using Writer = std::function<void(std::uint8_t)>;
+    explicit MemoryForm(Writer writer) : writer_(std::move(writer)) {}
+
+    void setText(telemetry::Field field, const std::string& text) override;
+    std::string text(telemetry::Field field) const override;
+    void setEditText(telemetry::Editor editor, const std::string& text) override;
+    std::string editText(telemetry::Editor editor) const override;
+    bool edit1ReadOnly() const override { return true; }  // nobody types into these editors
+    bool checked(telemetry::Box box) const override;
+    void setChecked(telemetry::Box box, bool on) override;
+    void setRadioButton1(bool) override {}
+    void setStatusText(const std::string& text) override { status_ = text; }
+    void writeComByte(std::uint8_t byte) override;
+    telemetry::TimeOfDay localTime() const override;
+    void restartTimer3() override {}
+
+    const std::string& statusText() const { return status_; }
+
+    // While muted the request chain's frames go nowhere: a command that
+    // only waits for an acknowledgement asks for nothing else.
+    void setMuted(bool muted) { muted_ = muted; }
+
+    // The fields written since the last call, each once, in the order of
+    // their first write.
+    std::vector<telemetry::Field> takeWritten();
+
+private:
+    Writer writer_;
+    std::array<std::string, telemetry::kFieldCount> texts_{};
+    std::array<std::string, telemetry::kEditorCount> edits_{};
+    std::array<bool, 5> boxes_{};
+    std::string status_;
+    std::vector<telemetry::Field> written_;
+    bool muted_ = false;
+};
+
+}  // namespace ctl
