@@ -41,18 +41,15 @@ private:
     ctl::ByteQueue& queue_;
 };
 
-// The open step's own text says which step failed; the system's reason and,
-// for the usual causes, what to do come after it.
-std::string openFailure(const std::string& path, const std::string& step, int error)
+// The open step's own text says which step failed; the driver's reason line
+// (the same the window shows under it: the system's reason in words that do
+// not follow the computer's language, and what to do for the usual causes)
+// comes on a line of its own.
+std::string openFailure(const std::string& path, const PortUnit::PortError& error)
 {
-    std::string text = "kalvi7-ctl: " + path + ": " + step;
-    if (error == 0)
-        return text;
-    text += ": " + std::system_category().message(error);
-    if (error == EBUSY || error == EWOULDBLOCK)
-        text += " (the port is held by another program, the kalvi7 window perhaps)";
-    else if (error == EACCES)
-        text += " (is the user in the dialout group?)";
+    std::string text = "kalvi7-ctl: " + path + ": " + error.what();
+    if (*error.reason() != '\0')
+        text += std::string("\nkalvi7-ctl: ") + error.reason();
     return text;
 }
 
@@ -82,15 +79,21 @@ int main(int argc, char* argv[])
                              : settings.baudRate > 0 ? static_cast<std::uint32_t>(settings.baudRate)
                                                      : 38400u;
 
+    // The window keeps its gain editor locked unless settings.INI enables
+    // it (before launch the gain must be 30); a script is held to the same.
+    if (options.command == ctl::Command::Set && options.setting == ctl::Setting::Gain && !settings.amplSetEnable) {
+        std::cerr << "kalvi7-ctl: gain changes are locked, as in the window: set AmplSetEnable=1 under "
+                     "[Form setting] in settings.INI to allow them (before launch the gain must be 30)\n";
+        return ctl::kExitUsage;
+    }
+
     catchStopSignals();
     ctl::ByteQueue queue;
     PortUnit::SetByteMessageTarget(&ctl::ByteQueue::post, &queue);
     try {
-        errno = 0;
         PortUnit::OpenComPort(PortUnit::PortPathFor(port), baud, 0, 8, 0);
     } catch (const PortUnit::PortError& error) {
-        const int reason = errno;
-        std::cerr << openFailure(port, error.what(), reason) << '\n';
+        std::cerr << openFailure(port, error) << '\n';
         return ctl::kExitPort;
     }
 

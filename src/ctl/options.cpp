@@ -259,7 +259,7 @@ Commands:
                     is asked for again
   set frequency KHZ 400000..406000 in steps of 50
   set nav-mode gps|glonass|both
-  set gain N        0..63
+  set gain N        0..63; locked unless settings.INI has AmplSetEnable=1
                     send the window's command, then wait up to 3 s for the
                     acknowledgement and print it
   write-calibration [--a X] [--b X] [--c X] [--number N] [--board N]

@@ -38,10 +38,14 @@ private:
     std::chrono::steady_clock::time_point started_;
 };
 
+// A settings.INI that only unlocks gain changes, as most cases need.
+inline const std::string kGainUnlocked = "[Form setting]\nAmplSetEnable=1\n";
+
 inline Result runCtl(const std::vector<std::string>& args,
-                     std::chrono::milliseconds limit = std::chrono::seconds(10))
+                     std::chrono::milliseconds limit = std::chrono::seconds(10),
+                     const std::string& settingsIni = kGainUnlocked)
 {
-    return CtlProcess(args).wait(limit);
+    return CtlProcess(args, settingsIni).wait(limit);
 }
 
 // The master side of a pseudo-terminal; the program opens slavePath().

@@ -485,6 +485,23 @@ TEST(BadCommandLine, EndsWithTwoAndSendsNothing)
     EXPECT_EQ(hex(peer.received()), "");
 }
 
+// Gain changes stay locked unless settings.INI unlocks them, as the
+// window's gain editor does; nothing goes out while they are.
+TEST(BadCommandLine, GainIsLockedUnlessTheSettingsUnlockIt)
+{
+    PtyPeer peer;
+    const std::vector<std::string> args{"--port", peer.slavePath(), kFast, "set", "gain", "30"};
+    for (const std::string& settings : {std::string(), std::string("[Form setting]\nAmplSetEnable=0\n")}) {
+        const Result r = runCtl(args, std::chrono::seconds(10), settings);
+        EXPECT_EQ(r.status, 2) << settings << r.err;
+        EXPECT_NE(r.err.find("AmplSetEnable=1"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(hex(peer.received()), "");
+    // Unlocked, the frame goes out (nobody answers: 3).
+    EXPECT_EQ(runCtl(args).status, 3);
+    EXPECT_EQ(hex(peer.received()), "AA AA BF 35 03 09 02 00 1E 00 03 00 00 A5 A8");
+}
+
 TEST(PortTrouble, BusyOrMissingPortEndsWithFourAndTheReason)
 {
     PtyPeer peer;
@@ -496,7 +513,7 @@ TEST(PortTrouble, BusyOrMissingPortEndsWithFourAndTheReason)
         const Result r = runCtl({"--port", peer.slavePath(), "status"});
         close(holder);
         EXPECT_EQ(r.status, 4) << r.err;
-        EXPECT_NE(r.err.find("held by another program"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Порт занят другой программой"), std::string::npos) << r.err;
     }
     {
         // Held by another kalvi7-ctl on the simulator's line.
@@ -505,13 +522,13 @@ TEST(PortTrouble, BusyOrMissingPortEndsWithFourAndTheReason)
         std::this_thread::sleep_for(500ms);
         const Result r = runCtl({"--port", sim.linePath(), "set", "gain", "3"});
         EXPECT_EQ(r.status, 4) << r.err;
-        EXPECT_NE(r.err.find("held by another program"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Порт занят другой программой"), std::string::npos) << r.err;
         holder.signal(SIGTERM);
         EXPECT_EQ(holder.wait(5s).status, 0);
     }
     const Result missing = runCtl({"--port", "/dev/kalvi7-no-such-port", "status"});
     EXPECT_EQ(missing.status, 4);
-    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("Такого порта нет (ENOENT)."), std::string::npos) << missing.err;
 
     // A capture that cannot start leaves a file of the same name as it was.
     char path[] = "/tmp/kalvi7-ctl-kept-XXXXXX";
