@@ -1,4 +1,4 @@
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -8,58 +8,14 @@
 #include <QFile>
 #include <QThread>
 
-#include <cerrno>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <stdexcept>
 
 #include "error_box.h"
 #include "host_frames.h"
 
 namespace harness {
-
-Pty::Pty()
-{
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
-        throw std::runtime_error(std::string("no pseudo-terminal: ") + std::strerror(errno));
-    slavePath_ = ::ptsname(master_);
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-}
-
-Pty::~Pty()
-{
-    if (master_ >= 0)
-        ::close(master_);
-}
-
-void Pty::send(const Bytes& bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-        if (n > 0)
-            done += static_cast<std::size_t>(n);
-        else if (n < 0 && errno != EAGAIN && errno != EINTR)
-            throw std::runtime_error(std::string("write to the pseudo-terminal: ") + std::strerror(errno));
-        else
-            QThread::msleep(1);
-    }
-}
-
-Bytes Pty::drain()
-{
-    Bytes all;
-    std::uint8_t chunk[512];
-    for (;;) {
-        const ssize_t n = ::read(master_, chunk, sizeof chunk);
-        if (n <= 0)
-            break;
-        all.insert(all.end(), chunk, chunk + n);
-    }
-    return all;
-}
 
 ScratchDir::ScratchDir() : previous_(QDir::currentPath())
 {
