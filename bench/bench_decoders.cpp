@@ -8,21 +8,29 @@
 #include <optional>
 #include <vector>
 
-#include "bench_form.h"
 #include "host_frames.h"
 #include "receiver.h"
 #include "telemetry.h"
-#include "telemetry_frames.h"
+#include "support/fake_form.h"
+#include "support/telemetry_frames.h"
 
 namespace {
 
 using telemetry::Box;
+using telemetry::testing::FakeForm;
+using telemetry::testing::RecordingSink;
 using telemetry::testing::RxBody;
 
-// Cyclic telemetry on, as the operator usually runs it.
-bench::BenchForm chainForm()
+// The cheapest honest form: it keeps the texts, the editors and the
+// switches the decoders read back, and runs the request chain as the window
+// does, but records nothing and only counts the bytes written. Cyclic
+// telemetry on, as the operator usually runs it.
+FakeForm chainForm()
 {
-    bench::BenchForm form;
+    FakeForm form;
+    form.recordTexts = false;
+    form.recordWire = false;
+    form.clock = {12, 34, 56};
     form.presetBox(Box::CheckBox54, true);
     form.presetBox(Box::CheckBox26, true);
     return form;
@@ -34,7 +42,7 @@ template <typename Decoder>
 void runDecoder(benchmark::State& state, const protocol::RxBuffer& RxBuf, Box before,
                 std::optional<Box> after, Decoder decode)
 {
-    bench::BenchForm form = chainForm();
+    FakeForm form = chainForm();
     for (auto _ : state) {
         form.presetBox(before, true);
         if (after)
@@ -80,7 +88,7 @@ void BM_decodeAck(benchmark::State& state)
 {
     RxBody body(protocol::PT_ACK, 3);
     body.u8(2, 3);  // settings saved
-    bench::BenchForm form = chainForm();
+    FakeForm form = chainForm();
     for (auto _ : state) {
         telemetry::decodeAck(body, form);
         benchmark::ClobberMemory();
@@ -91,7 +99,7 @@ BENCHMARK(BM_decodeAck);
 
 void BM_XYZ_to_LBH(benchmark::State& state)
 {
-    bench::BenchForm form = chainForm();
+    FakeForm form = chainForm();
     telemetry::decodeTelemetry(telemetry::testing::telemetryBody(), form);
     for (auto _ : state) {
         telemetry::XYZ_to_LBH(form);
@@ -109,8 +117,9 @@ void BM_telemetry_frame_received_and_decoded(benchmark::State& state)
     const protocol::RxBuffer& RxBuf = telemetryBody;
     const std::vector<std::uint8_t> body(RxBuf.begin(), RxBuf.begin() + RxBuf[1]);
     const auto wire = protocol::wrapBody(body);
-    bench::BenchForm form = chainForm();
-    bench::CountingSink sink(form);
+    FakeForm form = chainForm();
+    RecordingSink sink(form);
+    sink.recordVerdicts = false;
     protocol::FrameReceiver rx(sink);
     for (auto _ : state) {
         form.presetBox(Box::CheckBox32, false);

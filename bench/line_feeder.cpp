@@ -29,7 +29,7 @@
 
 #include "host_frames.h"
 #include "moving_radiosonde.h"
-#include "telemetry_frames.h"
+#include "support/telemetry_frames.h"
 
 namespace {
 

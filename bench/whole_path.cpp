@@ -31,12 +31,12 @@
 
 #include "PortSelector.h"
 #include "PortUnit.h"
-#include "TForm1.h"
 #include "byte_event.h"
 #include "error_box.h"
 #include "frame.h"
 #include "line_rate.h"
-#include "proc_figures.h"
+#include "support/counting_window.h"
+#include "support/proc_figures.h"
 #include "ui_TForm1.h"
 
 namespace {
@@ -51,51 +51,17 @@ void countingPoster(void* queue, std::uint32_t wparam, std::intptr_t lparam)
 }
 
 // The window as the program has it, counting the byte messages it has taken
-// and the telemetry frames that reached its decoders.
-class CountingForm : public TForm1 {
+// and the telemetry frames that reached its decoders, and when the last one
+// came.
+class CountingForm : public support::CountingWindow {
 public:
-    std::uint64_t bytesTaken = 0;
-    std::uint64_t telemetryFrames = 0;
-    std::uint64_t numberGaps = 0;
-    std::uint64_t badFrames = 0;
     qint64 lastFrameAtNs = -1;
     QElapsedTimer clock;
 
     std::uint64_t backlog() const { return bytesPosted.load() - bytesTaken; }
-    // A new line numbers its frames afresh.
-    void newLine() { numbered_ = false; }
-
-    void frameReceived(const protocol::RxBuffer& RxBuf) override
-    {
-        if (RxBuf[0] == protocol::PT_TELEMETRY) {
-            const std::uint8_t number = RxBuf[3];
-            if (numbered_ && number != static_cast<std::uint8_t>(lastNumber_ + 1))
-                ++numberGaps;
-            lastNumber_ = number;
-            numbered_ = true;
-            ++telemetryFrames;
-            lastFrameAtNs = clock.nsecsElapsed();
-        }
-        TForm1::frameReceived(RxBuf);
-    }
-    void frameChecked(bool crcGood) override
-    {
-        if (!crcGood)
-            ++badFrames;
-        TForm1::frameChecked(crcGood);
-    }
 
 protected:
-    bool event(QEvent* e) override
-    {
-        if (e->type() == ByteEvent::eventType())
-            ++bytesTaken;
-        return TForm1::event(e);
-    }
-
-private:
-    std::uint8_t lastNumber_ = 0;
-    bool numbered_ = false;
+    void telemetryCounted(const protocol::RxBuffer&) override { lastFrameAtNs = clock.nsecsElapsed(); }
 };
 
 double processCpuSeconds()

@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "fake_form.h"
+#include "support/fake_form.h"
 #include "host_frames.h"
 #include "receiver.h"
 

@@ -1,4 +1,5 @@
-// Real pseudo-terminals and a byte-message sink for the driver tests.
+// Real pseudo-terminals, a byte-message sink and the process's threads and
+// descriptors for the driver tests.
 #pragma once
 
 #include <chrono>
@@ -10,33 +11,16 @@
 #include <utility>
 #include <vector>
 
+#include "support/pty.h"
+
 namespace PortTest {
 
-using Bytes = std::vector<std::uint8_t>;
+using support::Bytes;
 using namespace std::chrono_literals;
 
 // A pseudo-terminal pair: the driver opens the slave path, the test plays
-// the radiosonde on the master. The master is non-blocking.
-class Pty {
-public:
-    Pty();
-    ~Pty();
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-
-    const std::string& slavePath() const { return slavePath_; }
-    int master() const { return master_; }
-    void closeMaster();
-
-    void send(const Bytes& bytes);
-    // Whatever the master receives within the time, stopping early once
-    // `expected` bytes have come.
-    Bytes receive(std::size_t expected, std::chrono::milliseconds within);
-
-private:
-    int master_ = -1;
-    std::string slavePath_;
-};
+// the radiosonde on the master.
+using support::Pty;
 
 // Collects the byte messages the reader posts, as (wparam, lparam) pairs.
 class ByteSink {

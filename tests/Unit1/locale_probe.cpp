@@ -33,7 +33,7 @@
 #include "port_enum_linux.h"
 #include "telemetry.h"
 #include "ui_TForm1.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 

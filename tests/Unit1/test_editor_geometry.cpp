@@ -15,7 +15,7 @@
 
 #include "TForm1.h"
 #include "ui_TForm1.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "TForm1.h"
 #include "crc16.h"
 #include "host_frames.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 

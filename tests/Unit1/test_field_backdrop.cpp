@@ -20,7 +20,7 @@
 #include "host_frames.h"
 #include "telemetry.h"
 #include "ui_TForm1.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 using namespace harness;
 using telemetry::Field;

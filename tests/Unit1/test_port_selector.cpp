@@ -19,7 +19,7 @@
 #include "PortUnit.h"
 #include "TForm1.h"
 #include "ui_TForm1.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 using namespace harness;
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "host_frames.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 using namespace harness;
 

@@ -29,7 +29,7 @@
 #include "TForm1.h"
 #include "telemetry.h"
 #include "ui_TForm1.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 using namespace harness;
 

@@ -25,7 +25,8 @@
 #include "frame.h"
 #include "telemetry.h"
 #include "ui_TForm1.h"
-#include "window_harness.h"
+#include "support/counting_window.h"
+#include "support/window_harness.h"
 
 using namespace harness;
 using telemetry::Field;
@@ -232,35 +233,13 @@ TEST_F(WindowTest, OnlyTheOperatorsRequestSwitchesTakeClicks)
     EXPECT_EQ(requests.masks().back(), 0x8A);
 }
 
-// The window counting the telemetry frames that reach its decoders and the
-// gaps in their packet numbers.
-class CountingForm : public TForm1 {
-public:
-    int frames = 0;
-    int gaps = 0;
-
-    void frameReceived(const protocol::RxBuffer& RxBuf) override
-    {
-        if (RxBuf[0] == protocol::PT_TELEMETRY) {
-            if (frames > 0 && RxBuf[3] != static_cast<std::uint8_t>(last_ + 1))
-                ++gaps;
-            last_ = RxBuf[3];
-            ++frames;
-        }
-        TForm1::frameReceived(RxBuf);
-    }
-
-private:
-    std::uint8_t last_ = 0;
-};
-
 // A line faster than the window: while the window is busy the reader stops
 // at the limit of untaken byte messages and the rest of the bytes wait in
 // the terminal; once the window runs again every frame arrives, in order.
 TEST_F(WindowTest, ALineFasterThanTheWindowIsHeldBackAndLosesNoFrame)
 {
     scratch.writeSettings(settingsText(pty.slavePath()));
-    auto counting = std::make_unique<CountingForm>();
+    auto counting = std::make_unique<support::CountingWindow>();
     ASSERT_TRUE(errors.texts.empty()) << qPrintable(errors.texts.front());
 
     constexpr int frameCount = 600;  // 33 600 bytes, four limits' worth
@@ -284,10 +263,10 @@ TEST_F(WindowTest, ALineFasterThanTheWindowIsHeldBackAndLosesNoFrame)
 
     // The window's own requests are read off as it goes, so that they never
     // fill the line back.
-    EXPECT_TRUE(pumpUntil([&] { pty.drain(); return counting->frames == frameCount; }, 20000))
-        << counting->frames << " of " << frameCount << " frames";
+    EXPECT_TRUE(pumpUntil([&] { pty.drain(); return counting->telemetryFrames == std::uint64_t{frameCount}; }, 20000))
+        << counting->telemetryFrames << " of " << frameCount << " frames";
     radiosonde.join();
-    EXPECT_EQ(counting->gaps, 0);
+    EXPECT_EQ(counting->numberGaps, 0u);
     EXPECT_EQ(PortUnit::ByteMessagesInFlight(), 0);
 }
 

@@ -28,7 +28,7 @@
 #include "error_box.h"
 #include "readable_colour.h"
 #include "ui_TForm1.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 namespace {
 

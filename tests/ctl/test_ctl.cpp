@@ -23,7 +23,7 @@
 #include "ctl_harness.h"
 #include "frame.h"
 #include "host_frames.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
 
 namespace ctltest {
 namespace {
@@ -70,7 +70,7 @@ std::string block(const std::string& out, const std::string& heading)
 
 class AgainstSimulator : public ::testing::Test {
 protected:
-    e2e::SimProcess sim{{QStringLiteral("--warmup"), QStringLiteral("0")}};
+    support::SimProcess sim{{"--warmup", "0"}};
     std::vector<std::string> withPort(std::vector<std::string> args)
     {
         args.insert(args.begin(), {"--port", sim.linePath()});
@@ -166,10 +166,10 @@ TEST_F(AgainstSimulator, WatchJsonGivesOneObjectALineAndEndsCleanlyOnSigterm)
         const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
         ASSERT_TRUE(doc.isObject()) << line << ": " << error.errorString().toStdString();
         const QJsonObject object = doc.object();
-        EXPECT_TRUE(object.value(QStringLiteral("time")).toString().contains(QLatin1Char('T'))) << line;
-        types.push_back(object.value(QStringLiteral("type")).toString().toStdString());
+        EXPECT_TRUE(object.value("time").toString().contains(QLatin1Char('T'))) << line;
+        types.push_back(object.value("type").toString().toStdString());
         if (types.back() == "telemetry") {
-            EXPECT_TRUE(object.value(QStringLiteral("fields")).toObject().contains(QStringLiteral("temperature")));
+            EXPECT_TRUE(object.value("fields").toObject().contains("temperature"));
         }
     }
     ASSERT_GE(types.size(), 4u) << r.out;
@@ -207,8 +207,8 @@ TEST_F(AgainstSimulator, PortAndSpeedComeFromSettingsIni)
 
 TEST_F(AgainstSimulator, WatchRawShowsFramesWithTheirVerdict)
 {
-    e2e::SimProcess faulty({QStringLiteral("--warmup"), QStringLiteral("0"), QStringLiteral("--bad-crc"),
-                            QStringLiteral("2")});
+    support::SimProcess faulty({"--warmup", "0", "--bad-crc",
+                            "2"});
     CtlProcess watch({"--port", faulty.linePath(), "watch", "--raw"});
     std::this_thread::sleep_for(1500ms);
     watch.signal(SIGINT);
@@ -324,7 +324,7 @@ TEST(SilentOrGarbagePeer, WatchReportsSilenceAndAsksAgain)
     int silences = 0;
     for (std::string line; std::getline(lines, line);) {
         const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
-        EXPECT_EQ(object.value(QStringLiteral("type")).toString(), QStringLiteral("silent")) << line;
+        EXPECT_EQ(object.value("type").toString(), "silent") << line;
         ++silences;
     }
     EXPECT_GE(silences, 2) << r.out;
@@ -517,7 +517,7 @@ TEST(PortTrouble, BusyOrMissingPortEndsWithFourAndTheReason)
     }
     {
         // Held by another kalvi7-ctl on the simulator's line.
-        e2e::SimProcess sim({QStringLiteral("--warmup"), QStringLiteral("0")});
+        support::SimProcess sim({"--warmup", "0"});
         CtlProcess holder({"--port", sim.linePath(), "watch"});
         std::this_thread::sleep_for(500ms);
         const Result r = runCtl({"--port", sim.linePath(), "set", "gain", "3"});

@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "TForm1.h"
-#include "sim_process.h"
 #include "ui_TForm1.h"
-#include "window_harness.h"
+#include "support/sim_process.h"
+#include "support/window_harness.h"
 
 using namespace harness;
 
@@ -96,7 +96,10 @@ protected:
                    << QStringLiteral("--lat") << QString::number(kSiteLat, 'f', 4)     //
                    << QStringLiteral("--lon") << QString::number(kSiteLon, 'f', 4)     //
                    << QStringLiteral("--seed") << QStringLiteral("7");
-        sim = std::make_unique<e2e::SimProcess>(simOptions);
+        std::vector<std::string> args;
+        for (const QString& option : simOptions)
+            args.push_back(option.toStdString());
+        sim = std::make_unique<support::SimProcess>(args);
         scratch.writeSettings(settingsText(sim->linePath(), "38400", /*continuedMode=*/true));
         form = std::make_unique<TForm1>();
         ASSERT_TRUE(errors.texts.empty()) << qPrintable(errors.texts.front());
@@ -109,7 +112,7 @@ protected:
             form->FormClose();
         EXPECT_TRUE(errors.texts.empty()) << qPrintable(errors.texts.front());
         if (sim) {
-            EXPECT_TRUE(sim->running()) << "the simulator ended early:\n" << qPrintable(sim->log());
+            EXPECT_TRUE(sim->running()) << "the simulator ended early:\n" << sim->errText();
         }
     }
 
@@ -150,7 +153,7 @@ protected:
 
     ScratchDir scratch;
     ErrorBoxes errors;
-    std::unique_ptr<e2e::SimProcess> sim;
+    std::unique_ptr<support::SimProcess> sim;
     std::unique_ptr<TForm1> form;
 };
 
@@ -163,7 +166,7 @@ TEST_F(EndToEnd, SiteCalibrationAndBothWritesComeBackFromTheRadiosonde)
                                        near(ui().Label127, kShownLon, 0.001); },
                           kDeadlineMs))
         << "Label119 " << qPrintable(ui().Label119->text()) << ", Label127 "
-        << qPrintable(ui().Label127->text()) << "\n" << qPrintable(sim->log());
+        << qPrintable(ui().Label127->text()) << "\n" << sim->errText();
     EXPECT_EQ(ui().Label138->text(), QStringLiteral("3D"));
 
     // The simulator's factory calibration reaches the editors of the operator page.
@@ -232,7 +235,7 @@ TEST_F(EndToEnd, PacketNumberTurnsRedOnABadChecksumAndBlackOnTheNextGoodFrame)
     ColourLog colours(ui().Label5);
 
     ASSERT_TRUE(pumpUntil([&] { return colours.sawRedThenBlack(); }, kDeadlineMs))
-        << colours.colours.size() << " colour changes\n" << qPrintable(sim->log());
+        << colours.colours.size() << " colour changes\n" << sim->errText();
     // The bad frames are dropped and the good ones still get through.
     EXPECT_TRUE(pumpUntil([&] { return near(ui().Label119, kSiteLat, kLatitudeTolerance); }, kDeadlineMs))
         << qPrintable(ui().Label119->text());

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "TForm1.h"
-#include "sim_process.h"
 #include "ui_TForm1.h"
-#include "window_harness.h"
+#include "support/sim_process.h"
+#include "support/window_harness.h"
 
 using namespace harness;
 
@@ -80,7 +80,7 @@ TEST(Replay, TheWindowShowsTheCapturedPackets)
 {
     ScratchDir scratch;
     ErrorBoxes errors;
-    e2e::SimProcess sim({QStringLiteral("--replay"), QStringLiteral(KALVI7_PREFLIGHT_CAPTURE)});
+    support::SimProcess sim({"--replay", KALVI7_PREFLIGHT_CAPTURE});
     scratch.writeSettings(settingsText(sim.linePath(), "38400", /*continuedMode=*/true));
     auto form = std::make_unique<TForm1>();
     ASSERT_TRUE(errors.texts.empty()) << qPrintable(errors.texts.front());
@@ -131,12 +131,12 @@ TEST(Replay, TheWindowShowsTheCapturedPackets)
                       e.text + QStringLiteral("\"\n");
     report += QStringLiteral("Label119 ") + ui.Label119->text() + QStringLiteral(", Label127 ") +
               ui.Label127->text() + QStringLiteral(", Label128 ") + ui.Label128->text();
-    EXPECT_TRUE(shown) << qPrintable(report) << "\n" << qPrintable(sim.log());
+    EXPECT_TRUE(shown) << qPrintable(report) << "\n" << sim.errText();
 
     // The capture's bad frame comes two seconds in, and a good one a
     // second later: played with its timing, both reach the window.
     EXPECT_TRUE(pumpUntil([&] { return colours.sawRedThenBlack(); }, kDeadlineMs))
-        << "the packet number was never red and then black again\n" << qPrintable(sim.log());
+        << "the packet number was never red and then black again\n" << sim.errText();
     EXPECT_EQ(ui.Label5->text(), QStringLiteral("3")) << "the last telemetry packet of the capture is number 3";
 
     form->FormClose();

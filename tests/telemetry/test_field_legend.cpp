@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "fake_form.h"
+#include "support/fake_form.h"
 #include "field_legend.h"
-#include "telemetry_frames.h"
+#include "support/telemetry_frames.h"
 
 namespace telemetry::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_form.h"
+#include "support/fake_form.h"
 #include "formats.h"
 #include "telemetry.h"
 

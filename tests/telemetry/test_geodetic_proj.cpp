@@ -31,7 +31,7 @@
 #include <unistd.h>
 #endif
 
-#include "fake_form.h"
+#include "support/fake_form.h"
 #include "formats.h"
 #include "telemetry.h"
 

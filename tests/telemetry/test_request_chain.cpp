@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "fake_form.h"
+#include "support/fake_form.h"
 #include "formats.h"
 #include "telemetry.h"
-#include "telemetry_frames.h"
+#include "support/telemetry_frames.h"
 
 namespace telemetry::testing {
 namespace {

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "fake_form.h"
+#include "support/fake_form.h"
 #include "formats.h"
 #include "telemetry.h"
-#include "telemetry_frames.h"
+#include "support/telemetry_frames.h"
 
 namespace telemetry::testing {
 namespace {

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "fake_form.h"
+#include "support/fake_form.h"
 #include "formats.h"
 #include "host_frames.h"
 #include "receiver.h"
 #include "telemetry.h"
-#include "telemetry_frames.h"
+#include "support/telemetry_frames.h"
 
 namespace telemetry::testing {
 namespace {
@@ -263,7 +263,7 @@ TEST_F(TelemetryThroughReceiver, FailureInsideTheDecoderIsSwallowedAndKeepsEarli
     feed(telemetryBody().u8(3, 43).u8(4, 24));  // hour 24
 
     EXPECT_EQ(sink.verdicts, std::vector<bool>{true});
-    EXPECT_EQ(sink.framesReceived, 1);
+    EXPECT_EQ(sink.framesReceived, 1u);
     EXPECT_EQ(form.field(Field::Label5), "43");
     auto expected = before;
     expected[static_cast<int>(Field::Label5)] = "43";

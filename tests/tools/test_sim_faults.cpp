@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "frame.h"
-#include "sim_process.h"
+#include "sim_port.h"
 
 using namespace simtest;
 using namespace protocol;
@@ -13,7 +13,7 @@ using namespace protocol;
 TEST(SimFaults, BadCrcOnEveryNthFrame)
 {
     SimProcess sim({"--warmup", "0", "--bad-crc", "2"});
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     port.request(RQ_TELEMETRY | RQ_CALIBRATION | RQ_SETTINGS | RQ_STATE);
     const auto frames = port.collect(4, 2s);
     ASSERT_EQ(typesOf(frames), (std::vector<std::uint8_t>{PT_TELEMETRY, PT_CALIBRATION,
@@ -27,7 +27,7 @@ TEST(SimFaults, BadCrcOnEveryNthFrame)
 TEST(SimFaults, NoiseGoesBetweenFramesNotIntoThem)
 {
     SimProcess sim({"--warmup", "0", "--noise"});
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     std::size_t frameBytes = 0;
     for (int round = 0; round < 5; ++round) {
         port.request(RQ_TELEMETRY | RQ_CALIBRATION | RQ_SETTINGS | RQ_STATE);
@@ -60,7 +60,7 @@ TEST(SimFaults, SilenceLosesRequestsForItsSpan)
         }
         return true;
     };
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     port.request(RQ_STATE);
     EXPECT_EQ(port.collect(1, 1s).size(), 1u) << "answers before the silence";
 

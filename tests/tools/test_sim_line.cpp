@@ -15,7 +15,7 @@
 
 #include "frame.h"
 #include "host_frames.h"
-#include "sim_process.h"
+#include "sim_port.h"
 
 using namespace simtest;
 using namespace protocol;
@@ -43,7 +43,7 @@ TEST(SimLine, WaitsQuietlyWhileTheToolIsAwayAndAnswersWhenItIsBack)
 {
     SimProcess sim({"--warmup", "0"});
     {
-        Port port(sim.firstLine());
+        Port port(sim.linePath());
         port.request(RQ_CYCLIC | RQ_TELEMETRY);
         ASSERT_EQ(port.collect(1, 1s).size(), 1u);
     }
@@ -52,7 +52,7 @@ TEST(SimLine, WaitsQuietlyWhileTheToolIsAwayAndAnswersWhenItIsBack)
     std::this_thread::sleep_for(1500ms);
     EXPECT_LT(sim.cpuSeconds() - cpuBefore, 0.15) << "the simulator used more than a tenth of a processor";
 
-    Port again(sim.firstLine());
+    Port again(sim.linePath());
     // The radiosonde kept its cyclic telemetry going, as a real one would.
     EXPECT_EQ(typesOf(again.collect(1, 1500ms)), std::vector<std::uint8_t>{PT_TELEMETRY});
     again.request(RQ_STATE);
@@ -71,7 +71,7 @@ TEST(SimLine, DrivesADeviceAndEndsWhenItIsGone)
     ASSERT_EQ(unlockpt(master), 0);
     const std::string device = ptsname(master);
     SimProcess sim({"--device", device, "--baud", "115200"});
-    EXPECT_EQ(sim.firstLine(), device);
+    EXPECT_EQ(sim.linePath(), device);
 
     termios tio{};
     ASSERT_EQ(tcgetattr(master, &tio), 0);
@@ -103,7 +103,7 @@ TEST(SimLine, LinkPointsAtThePtyAndGoesAtExit)
     const auto link = dir / "radiosonde";
     SimProcess sim({"--link", link.string()});
     ASSERT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(fs::read_symlink(link), sim.firstLine());
+    EXPECT_EQ(fs::read_symlink(link), sim.linePath());
     {
         Port port(link.string());
         port.request(RQ_STATE);
@@ -131,7 +131,7 @@ TEST(SimLine, HangupMakesANewPtyAndMovesTheLink)
 
     const auto second = sim.nextLine(2s);
     ASSERT_TRUE(second.has_value());
-    EXPECT_NE(*second, sim.firstLine());
+    EXPECT_NE(*second, sim.linePath());
     EXPECT_EQ(fs::read_symlink(link), *second);
     Port port(link.string());
     port.request(RQ_STATE);
@@ -160,7 +160,7 @@ TEST(SimLine, BytesLeaveAtTheBaudRate)
         std::string spreads;
         for (int attempt = 0; attempt < 3; ++attempt) {
             SimProcess sim({"--warmup", "0", "--baud", c.baud});
-            Port port(sim.firstLine());
+            Port port(sim.linePath());
             port.request(RQ_TELEMETRY | RQ_CALIBRATION | RQ_SETTINGS | RQ_STATE);
             const auto frames = port.collect(4, 3s);
             ASSERT_EQ(frames.size(), 4u);
@@ -178,7 +178,7 @@ TEST(SimLine, BytesLeaveAtTheBaudRate)
 TEST(SimLine, FloodSendsTheAskedNumberOfFramesBackToBack)
 {
     SimProcess sim({"--warmup", "0", "--flood", "--frames", "300"});
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     port.request(RQ_CYCLIC | RQ_TELEMETRY);
     const auto frames = port.collect(300, 5s);
     ASSERT_EQ(frames.size(), 300u);

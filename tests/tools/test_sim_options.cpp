@@ -1,7 +1,7 @@
 // The simulator's command line.
 #include <gtest/gtest.h>
 
-#include "sim_process.h"
+#include "sim_port.h"
 
 using namespace simtest;
 
@@ -50,7 +50,7 @@ TEST(SimOptions, HelpDescribesEveryOption)
 TEST(SimOptions, ValuesMayFollowAnEqualsSign)
 {
     SimProcess sim({"--warmup=0", "--state=0x01"});
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     port.request(0x08);
     const auto frames = port.collect(1, 1s);
     ASSERT_EQ(frames.size(), 1u);

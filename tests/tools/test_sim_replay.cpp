@@ -21,7 +21,7 @@
 
 #include "capture_format.h"
 #include "host_frames.h"
-#include "sim_process.h"
+#include "sim_port.h"
 
 using namespace simtest;
 namespace fs = std::filesystem;
@@ -195,7 +195,7 @@ TEST_F(SimReplay, PlaysTheCapturedBytesUnchangedAndEnds)
     const Bytes expected = concatenated(records);
 
     SimProcess sim({"--replay", writeCapture("all.capture", records), "--speed", "0"});
-    RawPort port(sim.firstLine());
+    RawPort port(sim.linePath());
     port.send(protocol::buildRequest(0x0F));  // asks, and must get no answer
     port.readUntil(expected.size() + 1, 10s);  // one more than the capture: nothing else comes
     EXPECT_EQ(port.bytes.size(), expected.size());
@@ -233,7 +233,7 @@ TEST_F(SimReplay, KeepsTheRecordedTimingAtTheGivenSpeed)
         const auto records = recordsAt(times);
         SimProcess sim({"--replay", writeCapture("timed.capture", records), "--speed", c.speed});
         const auto opened = Clock::now();
-        RawPort port(sim.firstLine());
+        RawPort port(sim.linePath());
         const Bytes expected = concatenated(records);
         port.readUntil(expected.size(), std::chrono::seconds(10));
         ASSERT_TRUE(port.bytes == expected) << "got " << port.bytes.size() << " of " << expected.size() << " bytes";
@@ -263,7 +263,7 @@ TEST_F(SimReplay, AtSpeedZeroPlaysAsFastAsTheLineTakesIt)
     const Bytes expected = concatenated(records);
     constexpr double kAllowed = 20.0;
     SimProcess sim({"--replay", writeCapture("long.capture", records), "--speed", "0"});
-    RawPort port(sim.firstLine());
+    RawPort port(sim.linePath());
     const auto start = Clock::now();
     port.readUntil(expected.size(), std::chrono::seconds(static_cast<int>(kAllowed)));
     const double took = Seconds(Clock::now() - start).count();
@@ -277,7 +277,7 @@ TEST_F(SimReplay, WaitsWhileThePortIsClosedAndGoesOnWhereItStopped)
 {
     const auto records = recordsAt({0.0, 1.5, 1.5, 1.8});
     SimProcess sim({"--replay", writeCapture("pause.capture", records)});
-    const std::string path = sim.firstLine();
+    const std::string path = sim.linePath();
     const std::size_t firstSize = records[0].bytes.size();
     {
         RawPort port(path);

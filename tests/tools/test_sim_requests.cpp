@@ -5,7 +5,7 @@
 
 #include "frame.h"
 #include "host_frames.h"
-#include "sim_process.h"
+#include "sim_port.h"
 
 using namespace simtest;
 using namespace protocol;
@@ -31,7 +31,7 @@ Received only(const std::vector<Received>& frames, std::uint8_t type)
 TEST(SimRequests, ServiceMaskAnswersEachBitOnceInOrder)
 {
     SimProcess sim(kQuickStart);
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     port.request(RQ_TELEMETRY | RQ_CALIBRATION | RQ_SETTINGS | RQ_STATE);
     const auto frames = port.collect(4, 2s);
     ASSERT_EQ(typesOf(frames), (std::vector<std::uint8_t>{PT_TELEMETRY, PT_CALIBRATION,
@@ -56,7 +56,7 @@ TEST(SimRequests, ServiceMaskAnswersEachBitOnceInOrder)
 TEST(SimRequests, ServicePacketsHoldFactoryValues)
 {
     SimProcess sim({"--warmup", "0", "--state", "0x83"});
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     port.request(RQ_CALIBRATION | RQ_SETTINGS | RQ_STATE);
     const auto frames = port.collect(3, 2s);
     ASSERT_EQ(frames.size(), 3u);
@@ -73,7 +73,7 @@ TEST(SimRequests, ServicePacketsHoldFactoryValues)
 TEST(SimRequests, CyclicTelemetryOnceASecondUntilARequestWithoutIt)
 {
     SimProcess sim(kQuickStart);
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     const auto asked = Clock::now();
     port.request(RQ_CYCLIC | RQ_TELEMETRY);
     const auto cyclic = port.collectFor(3300ms);
@@ -116,7 +116,7 @@ TEST(SimWrites, SettingsCommandsAreAcknowledgedAndReported)
         {"navigation mode", buildNavModeCommand(2), 7, 2},
     };
     SimProcess sim(kQuickStart);
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         port.send(c.command);
@@ -146,7 +146,7 @@ TEST(SimWrites, SettingsCommandsAreAcknowledgedAndReported)
 TEST(SimWrites, CalibrationWriteWithTheKeyIsStoredAndReported)
 {
     SimProcess sim(kQuickStart);
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     port.request(RQ_CALIBRATION);
     const auto before = only(port.collect(1, 1s), PT_CALIBRATION);
 
@@ -179,7 +179,7 @@ TEST(SimWrites, CalibrationWriteWithTheKeyIsStoredAndReported)
 TEST(SimWrites, CalibrationWriteWithAWrongKeyIsIgnored)
 {
     SimProcess sim(kQuickStart);
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     CalibrationValues values;
     values.a = 9.0f;
     values.date = 311299;

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "frame.h"
-#include "sim_process.h"
+#include "sim_port.h"
 
 using namespace simtest;
 using namespace protocol;
@@ -85,7 +85,7 @@ TEST(SimTelemetry, PositionConvertsBackToTheLaunchSite)
     for (const auto& s : sites) {
         SCOPED_TRACE(std::string(s.lat) + " " + s.lon);
         SimProcess sim({"--warmup", "0", "--lat", s.lat, "--lon", s.lon, "--height", s.height});
-        Port port(sim.firstLine());
+        Port port(sim.linePath());
         const auto t = telemetryNow(port);
         ASSERT_EQ(t.body.size(), 50u);
         EXPECT_EQ(fixType(t), 3);
@@ -100,7 +100,7 @@ TEST(SimTelemetry, PositionConvertsBackToTheLaunchSite)
 TEST(SimTelemetry, ClockAndReadingsLookLikeTheGround)
 {
     SimProcess sim({"--warmup", "0"});
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     const std::time_t before = std::time(nullptr);
     const auto t = telemetryNow(port);
     ASSERT_EQ(t.body.size(), 50u);
@@ -124,7 +124,7 @@ TEST(SimTelemetry, ClockAndReadingsLookLikeTheGround)
 TEST(SimTelemetry, FixBuildsUpOverTheWarmup)
 {
     SimProcess sim({"--warmup", "2"});
-    Port port(sim.firstLine());
+    Port port(sim.linePath());
     const auto cold = telemetryNow(port);
     ASSERT_EQ(cold.body.size(), 50u);
     EXPECT_EQ(fixType(cold), 0);

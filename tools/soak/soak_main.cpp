@@ -20,7 +20,7 @@
 #include "PortSelector.h"
 #include "PortUnit.h"
 #include "error_box.h"
-#include "proc_figures.h"
+#include "support/proc_figures.h"
 #include "soak_report.h"
 #include "soak_sim.h"
 #include "soak_window.h"

@@ -12,9 +12,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "TForm1.h"
-#include "byte_event.h"
 #include "frame.h"
+#include "support/counting_window.h"
 
 namespace soak {
 
@@ -25,13 +24,12 @@ struct Decoded {
     std::uint64_t endByte = 0;  // byte messages taken, this frame's last included
 };
 
-class SoakWindow : public TForm1 {
+class SoakWindow : public support::CountingWindow {
 public:
     explicit SoakWindow(const QElapsedTimer& clock) : clock_(clock) {}
 
     std::vector<Decoded> telemetry;
     std::vector<std::uint64_t> badFrameEnds;
-    std::uint64_t bytesTaken = 0;
     std::uint64_t framesWithoutPosition = 0;  // Z of 0: cannot tell whose
 
     // Room for the records of a run of `seconds` at up to `framesPerSecond`,
@@ -49,34 +47,19 @@ public:
         return telemetry.size() * sizeof(Decoded) + badFrameEnds.size() * sizeof(std::uint64_t);
     }
 
-    void frameReceived(const protocol::RxBuffer& RxBuf) override
-    {
-        if (RxBuf[0] == protocol::PT_TELEMETRY) {
-            const auto z = static_cast<std::int32_t>(
-                static_cast<std::uint32_t>(RxBuf[16]) | static_cast<std::uint32_t>(RxBuf[17]) << 8 |
-                static_cast<std::uint32_t>(RxBuf[18]) << 16 | static_cast<std::uint32_t>(RxBuf[19]) << 24);
-            if (z == 0)
-                ++framesWithoutPosition;
-            else
-                telemetry.push_back({clock_.elapsed(), z > 0, RxBuf[3], bytesTaken});
-        }
-        TForm1::frameReceived(RxBuf);
-    }
-
-    void frameChecked(bool crcGood) override
-    {
-        if (!crcGood)
-            badFrameEnds.push_back(bytesTaken);
-        TForm1::frameChecked(crcGood);
-    }
-
 protected:
-    bool event(QEvent* e) override
+    void telemetryCounted(const protocol::RxBuffer& RxBuf) override
     {
-        if (e->type() == ByteEvent::eventType())
-            ++bytesTaken;
-        return TForm1::event(e);
+        const auto z = static_cast<std::int32_t>(
+            static_cast<std::uint32_t>(RxBuf[16]) | static_cast<std::uint32_t>(RxBuf[17]) << 8 |
+            static_cast<std::uint32_t>(RxBuf[18]) << 16 | static_cast<std::uint32_t>(RxBuf[19]) << 24);
+        if (z == 0)
+            ++framesWithoutPosition;
+        else
+            telemetry.push_back({clock_.elapsed(), z > 0, RxBuf[3], bytesTaken});
     }
+
+    void badFrameCounted() override { badFrameEnds.push_back(bytesTaken); }
 
 private:
     const QElapsedTimer& clock_;

@@ -1,4 +1,4 @@
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -8,58 +8,15 @@
 #include <QFile>
 #include <QThread>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <cstdio>
+#include <stdexcept>
 
 #include "error_box.h"
+#include "frame.h"
 #include "host_frames.h"
+#include "support/rx_body.h"
 
 namespace harness {
-
-Pty::Pty()
-{
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
-        throw std::runtime_error(std::string("no pseudo-terminal: ") + std::strerror(errno));
-    slavePath_ = ::ptsname(master_);
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-}
-
-Pty::~Pty()
-{
-    if (master_ >= 0)
-        ::close(master_);
-}
-
-void Pty::send(const Bytes& bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-        if (n > 0)
-            done += static_cast<std::size_t>(n);
-        else if (n < 0 && errno != EAGAIN && errno != EINTR)
-            throw std::runtime_error(std::string("write to the pseudo-terminal: ") + std::strerror(errno));
-        else
-            QThread::msleep(1);
-    }
-}
-
-Bytes Pty::drain()
-{
-    Bytes all;
-    std::uint8_t chunk[512];
-    for (;;) {
-        const ssize_t n = ::read(master_, chunk, sizeof chunk);
-        if (n <= 0)
-            break;
-        all.insert(all.end(), chunk, chunk + n);
-    }
-    return all;
-}
 
 ScratchDir::ScratchDir() : previous_(QDir::currentPath())
 {
@@ -158,87 +115,69 @@ void RequestLog::clear()
 
 namespace {
 
-Bytes wrap(Bytes body)
-{
-    body[1] = static_cast<std::uint8_t>(body.size());
-    return protocol::wrapBody(body);
-}
+using telemetry::testing::RxBody;
 
-void put(Bytes& body, std::size_t offset, std::uint32_t value, std::size_t size)
+// The body as the radiosonde sends it, wrapped for the wire.
+Bytes wrap(const RxBody& body)
 {
-    for (std::size_t i = 0; i < size; ++i)
-        body[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-void putFloat(Bytes& body, std::size_t offset, float value)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    put(body, offset, bits, 4);
+    const protocol::RxBuffer& buf = body;
+    return protocol::wrapBody(Bytes(buf.begin(), buf.begin() + buf[1]));
 }
 
 }  // namespace
 
 Bytes telemetryFrame(std::uint8_t packetNumber)
 {
-    Bytes body(50, 0);
-    body[0] = 0x81;
-    body[2] = 7;              // firmware version
-    body[3] = packetNumber;
-    body[4] = 9;              // 9:05:07
-    body[5] = 5;
-    body[6] = 7;
-    put(body, 8, 285123456, 4);                              // X, cm
-    put(body, 12, 220000000, 4);                             // Y
-    put(body, 16, 525000000, 4);                             // Z
-    put(body, 20, static_cast<std::uint16_t>(-5), 2);        // Vx
-    put(body, 22, 120, 2);                                   // Vy
-    put(body, 24, 310, 2);                                   // Vz
-    body[26] = 9;                                            // satellites
-    body[27] = 7;
-    body[28] = 3;
-    put(body, 29, 150, 2);                                   // PDOP
-    body[31] = 0xE3;                                         // 3D, all valid
-    put(body, 32, 2345, 2);                                  // temperature
-    put(body, 34, 5012, 2);                                  // humidity
-    put(body, 36, 10132, 2);                                 // pressure
-    put(body, 38, 123456, 4);
-    put(body, 42, 65432, 4);
-    put(body, 46, 2048, 2);
-    put(body, 48, 3000, 2);
+    RxBody body(protocol::PT_TELEMETRY, 50);
+    body.u8(2, 7)                                            // firmware version
+        .u8(3, packetNumber)
+        .u8(4, 9).u8(5, 5).u8(6, 7)                          // 9:05:07
+        .u32(8, 285123456)                                   // X, cm
+        .u32(12, 220000000)                                  // Y
+        .u32(16, 525000000)                                  // Z
+        .i16(20, -5)                                         // Vx
+        .u16(22, 120)                                        // Vy
+        .u16(24, 310)                                        // Vz
+        .u8(26, 9)                                           // satellites
+        .u8(27, 7)
+        .u8(28, 3)
+        .u16(29, 150)                                        // PDOP
+        .u8(31, 0xE3)                                        // 3D, all valid
+        .u16(32, 2345)                                       // temperature
+        .u16(34, 5012)                                       // humidity
+        .u16(36, 10132)                                      // pressure
+        .u32(38, 123456)
+        .u32(42, 65432)
+        .u16(46, 2048)
+        .u16(48, 3000);
     return wrap(body);
 }
 
 Bytes calibrationFrame()
 {
-    Bytes body(50, 0);
-    body[0] = 0x82;
+    RxBody body(protocol::PT_CALIBRATION, 50);
     const float coefficients[9] = {1.5f, -40.f, 273.15f, 2.f, 0.5f, 123.5f, -0.25f, 0.5f, 1.f};
     for (std::size_t i = 0; i < 9; ++i)
-        putFloat(body, 2 + 4 * i, coefficients[i]);
-    put(body, 38, 1234, 4);
-    put(body, 42, 5678, 4);
-    put(body, 46, 311218, 4);
+        body.single(2 + 4 * i, coefficients[i]);
+    body.u32(38, 1234).u32(42, 5678).u32(46, 311218);
     return wrap(body);
 }
 
 Bytes settingsFrame()
 {
-    Bytes body(8, 0);
-    body[0] = 0x83;
-    body[2] = 60;   // 403000 kHz
-    body[3] = 30;   // gain
-    put(body, 4, 4, 2);
-    body[6] = 3;
-    body[7] = 0;
+    RxBody body(protocol::PT_SETTINGS, 8);
+    body.u8(2, 60)   // 403000 kHz
+        .u8(3, 30)   // gain
+        .u16(4, 4)
+        .u8(6, 3)
+        .u8(7, 0);
     return wrap(body);
 }
 
 Bytes stateFrame(std::uint8_t faults)
 {
-    Bytes body(3, 0);
-    body[0] = 0x84;
-    body[2] = faults;
+    RxBody body(protocol::PT_STATE, 3);
+    body.u8(2, faults);
     return wrap(body);
 }
 

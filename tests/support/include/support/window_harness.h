@@ -11,27 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "support/pty.h"
+
 namespace harness {
 
-using Bytes = std::vector<std::uint8_t>;
+using support::Bytes;
 
 // The window opens the slave path as its port; the test reads what the
 // window sends and writes the radiosonde's packets on the master side.
-class Pty {
-public:
-    Pty();
-    ~Pty();
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-
-    const std::string& slavePath() const { return slavePath_; }
-    void send(const Bytes& bytes);
-    Bytes drain();  // whatever the window has written so far
-
-private:
-    int master_ = -1;
-    std::string slavePath_;
-};
+using support::Pty;
 
 // The current directory is a fresh empty directory while this lives.
 class ScratchDir {

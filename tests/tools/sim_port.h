@@ -1,60 +1,24 @@
-// Test harness for kalvi7-sim: the simulator as a child process, and the
-// tool's end of its line with the project's frame receiver on it.
+// The tool's end of the simulator's line, with the project's frame receiver
+// on it, and the readers of the frames it collects. The simulator itself
+// runs as a support::SimProcess.
 #pragma once
-
-#include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "receiver.h"
+#include "support/sim_process.h"
 
 namespace simtest {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-struct Finished {
-    int code = -1;
-    std::string out, err;
-};
-
-// Runs the simulator to its end (for command lines it must refuse).
-Finished runToEnd(const std::vector<std::string>& args, std::chrono::milliseconds timeout = 5s);
-
-class SimProcess {
-public:
-    // Starts the simulator and waits for the first line of its output.
-    explicit SimProcess(const std::vector<std::string>& args);
-    ~SimProcess();
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-
-    pid_t pid() const { return pid_; }
-    const std::string& firstLine() const { return firstLine_; }
-    // The next line of output, if one comes within the timeout.
-    std::optional<std::string> nextLine(std::chrono::milliseconds timeout);
-    // Sends SIGTERM and returns the exit status (-1 if it did not exit).
-    int terminate();
-    // Waits for the simulator to end by itself; -1 on timeout.
-    int waitExit(std::chrono::milliseconds timeout);
-    std::string errText() const;
-    // CPU time the simulator has used so far, in seconds.
-    double cpuSeconds() const;
-
-private:
-    pid_t pid_ = -1;
-    int outFd_ = -1;
-    std::string errPath_;
-    std::string pending_;
-    std::string firstLine_;
-    int status_ = -1;
-    bool exited_ = false;
-};
+using support::Finished;
+using support::runToEnd;
+using support::SimProcess;
 
 struct Received {
     std::vector<std::uint8_t> body;  // type, length, payload (no CRC)

@@ -1,5 +1,7 @@
 // A recording FormView for tests, fuzzing and benchmarks: no widgets, just
 // the state the decoders touch and a record of what they did, in order.
+// A benchmark turns the records off, so that what it measures is the
+// decoders' own work and not the form's bookkeeping.
 //
 // Check boxes behave as FormView documents: setting a box to its present
 // state does nothing; setting it to the other state changes it and, for
@@ -40,14 +42,17 @@ public:
 
     // --- Records ---
     bool recordTexts = true;               // off: no allocation per setText (benchmarks)
+    bool recordWire = true;                // off: written bytes only counted (benchmarks)
     std::vector<TextWrite> textLog;        // every setText, in order
     std::vector<std::uint8_t> wire;        // every writeComByte, in order
+    std::uint64_t bytesWritten = 0;        // every writeComByte, recorded or not
     int timerRestarts = 0;
 
     void clearRecords()
     {
         textLog.clear();
         wire.clear();
+        bytesWritten = 0;
         timerRestarts = 0;
     }
 
@@ -57,6 +62,8 @@ public:
 
     // An operator's click: toggles the box and runs its handler once.
     void click(Box b) { setChecked(b, !box(b)); }
+    // Puts a switch in a state without running the chain.
+    void presetBox(Box b, bool on) { boxes[index(b)] = on; }
 
     // The bytes written, cut into frames at their length bytes. Stops at
     // the first byte run that does not start with the sync word or is cut
@@ -121,7 +128,12 @@ public:
 
     void setRadioButton1(bool on) override { radioButton1 = on; }
     void setStatusText(const std::string& text) override { statusText = text; }
-    void writeComByte(std::uint8_t byte) override { wire.push_back(byte); }
+    void writeComByte(std::uint8_t byte) override
+    {
+        ++bytesWritten;
+        if (recordWire)
+            wire.push_back(byte);
+    }
     TimeOfDay localTime() const override { return clock; }
 
     void restartTimer3() override { ++timerRestarts; }
@@ -144,14 +156,16 @@ private:
 };
 
 // The receiver's sink of a FakeForm, wired as the window wires its own: good
-// frames go to the decoders; what the receiver reports is recorded.
+// frames go to the decoders; what the receiver reports is recorded (the
+// verdicts only while recordVerdicts is on; a benchmark counts).
 class RecordingSink : public DecodingSink {
 public:
     using DecodingSink::DecodingSink;
 
-    int bytesTaken = 0;
+    bool recordVerdicts = true;
+    std::uint64_t bytesTaken = 0;
     std::vector<bool> verdicts;  // one per checked frame: CRC good
-    int framesReceived = 0;
+    std::uint64_t framesReceived = 0;
 
     void clearRecords()
     {
@@ -161,7 +175,11 @@ public:
     }
 
     void byteTaken() override { ++bytesTaken; }
-    void frameChecked(bool crcGood) override { verdicts.push_back(crcGood); }
+    void frameChecked(bool crcGood) override
+    {
+        if (recordVerdicts)
+            verdicts.push_back(crcGood);
+    }
     void frameReceived(const protocol::RxBuffer& RxBuf) override
     {
         ++framesReceived;

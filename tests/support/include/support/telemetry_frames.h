@@ -2,7 +2,7 @@
 #pragma once
 
 #include "frame.h"
-#include "rx_body.h"
+#include "support/rx_body.h"
 
 namespace telemetry::testing {
 

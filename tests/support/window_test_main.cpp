@@ -6,7 +6,7 @@
 #include <QApplication>
 
 #include "error_box.h"
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 int main(int argc, char* argv[])
 {
