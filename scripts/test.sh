@@ -5,7 +5,8 @@
 #   3. the same suite built with ThreadSanitizer, after proving on a
 #      deliberate race that the sanitizer reports one;
 #   4. the Windows cross-compile check of the serial driver and the core;
-#   5. each fuzz target for FUZZ_SECONDS (default 60).
+#   5. each fuzz target for FUZZ_SECONDS (default 60);
+#   6. every C++ file laid out as .clang-format says.
 # Any failure or sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -73,5 +74,8 @@ if [ -x scripts/fuzz.sh ]; then
     step "fuzzing"
     KALVI7_WERROR=ON scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 fi
+
+step "layout of the sources"
+scripts/check-format.sh
 
 step "all green"
