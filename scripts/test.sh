@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
+#   0. every C++ file laid out as .clang-format says;
 #   1. the whole suite (unit, pseudo-terminal, window offscreen, end-to-end);
 #   2. the same suite built with AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the same suite built with ThreadSanitizer, after proving on a
 #      deliberate race that the sanitizer reports one;
 #   4. the Windows cross-compile check of the serial driver and the core;
-#   5. each fuzz target for FUZZ_SECONDS (default 60);
-#   6. every C++ file laid out as .clang-format says.
+#   5. each fuzz target for FUZZ_SECONDS (default 60).
 # Any failure or sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +21,10 @@ step() { printf '\n=== %s (%s)\n' "$1" "$(date +%T)"; }
 # user's build does not); BUILD_TESTING is named since run.sh turns it off
 # in build/.
 werror=(-DKALVI7_WERROR=ON)
+
+# First, as it takes a second: a file laid out otherwise fails the run.
+step "layout of the sources"
+scripts/check-format.sh
 
 step "build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON "${werror[@]}" >/dev/null
@@ -74,8 +78,5 @@ if [ -x scripts/fuzz.sh ]; then
     step "fuzzing"
     KALVI7_WERROR=ON scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 fi
-
-step "layout of the sources"
-scripts/check-format.sh
 
 step "all green"
