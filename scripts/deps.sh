@@ -11,11 +11,14 @@ KALVI7_RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev
 KALVI7_TEST_PACKAGES=(libgtest-dev libgmock-dev clang clang-14 libclang-rt-14-dev
                       g++-mingw-w64-x86-64 libbenchmark-dev
                       proj-bin locales
-                      lintian desktop-file-utils appstream groff-base dpkg-dev file)
+                      lintian desktop-file-utils appstream groff-base dpkg-dev file
+                      clang-format-14)
 # proj-bin: PROJ's cct, the independent reference the geodetic conversion is
 #   compared with; locales: the locale sources the window is tested under;
 # lintian, desktop-file-utils, appstream, groff-base, dpkg-dev, file: the
-#   package, its desktop entry, metainfo and manual pages are checked.
+#   package, its desktop entry, metainfo and manual pages are checked;
+# clang-format-14: every C++ file must stand as .clang-format lays it out
+#   (pinned: another version lays some lines out differently).
 # What scripts/screenshots.sh adds: a virtual display, the grab and crop
 # tools, and Qt's GTK platform theme, through which the window takes GTK's
 # Adwaita dark palette for the dark pictures.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
+#   0. every C++ file laid out as .clang-format says;
 #   1. the whole suite (unit, pseudo-terminal, window offscreen, end-to-end);
 #   2. the same suite built with AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the same suite built with ThreadSanitizer, after proving on a
@@ -20,6 +21,10 @@ step() { printf '\n=== %s (%s)\n' "$1" "$(date +%T)"; }
 # user's build does not); BUILD_TESTING is named since run.sh turns it off
 # in build/.
 werror=(-DKALVI7_WERROR=ON)
+
+# First, as it takes a second: a file laid out otherwise fails the run.
+step "layout of the sources"
+scripts/check-format.sh
 
 step "build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON "${werror[@]}" >/dev/null
