@@ -10,9 +10,9 @@
 
 #include "host_frames.h"
 #include "receiver.h"
-#include "telemetry.h"
 #include "support/fake_form.h"
 #include "support/telemetry_frames.h"
+#include "telemetry.h"
 
 namespace {
 
@@ -79,8 +79,7 @@ BENCHMARK(BM_decodeSettings);
 void BM_decodeState(benchmark::State& state)
 {
     // The state packet ends the chain: CheckBox43 goes off, nothing comes on.
-    runDecoder(state, telemetry::testing::stateBody(), Box::CheckBox43, std::nullopt,
-               telemetry::decodeState);
+    runDecoder(state, telemetry::testing::stateBody(), Box::CheckBox43, std::nullopt, telemetry::decodeState);
 }
 BENCHMARK(BM_decodeState);
 

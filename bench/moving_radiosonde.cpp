@@ -47,8 +47,7 @@ double pressureHpa(double h)
 
 MovingRadiosonde::MovingRadiosonde(std::uint64_t seed)
     : rng_(seed), lat_(kLaunchLat), lon_(kLaunchLon), height_(kLaunchHeight)
-{
-}
+{}
 
 double MovingRadiosonde::normal(double sigma) { return std::normal_distribution<double>(0.0, sigma)(rng_); }
 
@@ -113,7 +112,8 @@ TelemetryBody MovingRadiosonde::next()
 
     // Satellites come and go now and then.
     if (std::uniform_int_distribution<int>(0, 29)(rng_) == 0)
-        satellites_ = std::clamp(satellites_ + (std::uniform_int_distribution<int>(0, 1)(rng_) ? 1 : -1), 7, 16);
+        satellites_ =
+            std::clamp(satellites_ + (std::uniform_int_distribution<int>(0, 1)(rng_) ? 1 : -1), 7, 16);
     body[26] = static_cast<std::uint8_t>(satellites_);
     body[27] = clampTo<std::uint8_t>((2.4 - 0.06 * satellites_ + normal(0.3)) * 10);
     body[28] = clampTo<std::uint8_t>((0.4 + normal(0.08)) * 10);

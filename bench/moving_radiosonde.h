@@ -29,8 +29,8 @@ private:
 
     std::mt19937_64 rng_;
     std::uint8_t packetNumber_ = 0;
-    std::uint32_t flightSecond_ = 0;  // since the first launch
-    double lat_, lon_, height_;       // radians, radians, metres
+    std::uint32_t flightSecond_ = 0;        // since the first launch
+    double lat_, lon_, height_;             // radians, radians, metres
     double north_ = 0, east_ = 0, up_ = 0;  // m/s
     bool falling_ = false;
     int satellites_ = 11;

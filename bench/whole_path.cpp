@@ -166,14 +166,16 @@ bool flood(CountingForm& form, const QString& sim, std::uint64_t frames)
     const double seconds = static_cast<double>(form.lastFrameAtNs - firstAtNs) / 1e9;
     const double perSecond = static_cast<double>(form.telemetryFrames - first) / seconds;
     const double cpu = processCpuSeconds() - cpuAtFirst;
-    std::printf("flood: %llu of %llu telemetry frames decoded in %.2f s: %.0f frames/s, %.1f x the line rate\n",
-                static_cast<unsigned long long>(form.telemetryFrames - before),
-                static_cast<unsigned long long>(frames), seconds, perSecond,
-                perSecond / linerate::kTelemetryFramesPerSecond);
-    std::printf("       processor %.2f s (%.2f cores), byte messages queued at most %llu, "
-                "still queued %llu, resident memory at most %ld kB\n",
-                cpu, cpu / seconds, static_cast<unsigned long long>(peakBacklog),
-                static_cast<unsigned long long>(form.backlog()), peakRssKb);
+    std::printf(
+        "flood: %llu of %llu telemetry frames decoded in %.2f s: %.0f frames/s, %.1f x the line rate\n",
+        static_cast<unsigned long long>(form.telemetryFrames - before),
+        static_cast<unsigned long long>(frames), seconds, perSecond,
+        perSecond / linerate::kTelemetryFramesPerSecond);
+    std::printf(
+        "       processor %.2f s (%.2f cores), byte messages queued at most %llu, "
+        "still queued %llu, resident memory at most %ld kB\n",
+        cpu, cpu / seconds, static_cast<unsigned long long>(peakBacklog),
+        static_cast<unsigned long long>(form.backlog()), peakRssKb);
     return true;
 }
 
@@ -204,10 +206,11 @@ bool paced(CountingForm& form, const QString& feeder, double multiple, double se
     // stage, and the queue never held more than a quarter second of bytes.
     const bool keptUp = perSecond >= 0.95 * multiple * linerate::kTelemetryFramesPerSecond &&
                         static_cast<double>(peakBacklog) < bytesPerSecond / 4;
-    std::printf("paced %6.0f x: %7.0f telemetry frames/s decoded (line %7.0f), processor %.2f cores, "
-                "byte messages queued at most %llu: %s\n",
-                multiple, perSecond, multiple * linerate::kTelemetryFramesPerSecond, cpu / elapsed,
-                static_cast<unsigned long long>(peakBacklog), keptUp ? "kept up" : "fell behind");
+    std::printf(
+        "paced %6.0f x: %7.0f telemetry frames/s decoded (line %7.0f), processor %.2f cores, "
+        "byte messages queued at most %llu: %s\n",
+        multiple, perSecond, multiple * linerate::kTelemetryFramesPerSecond, cpu / elapsed,
+        static_cast<unsigned long long>(peakBacklog), keptUp ? "kept up" : "fell behind");
 
     // Let the queue drain before the next stage, so stages do not mix.
     PortUnit::CloseComPort(true);
@@ -229,11 +232,11 @@ bool stall(CountingForm& form, double seconds)
     QElapsedTimer recovery;
     recovery.start();
     // Caught up: no more than a tenth of a second of bytes waiting.
-    const bool caughtUp =
-        pumpUntil([&] { return static_cast<double>(form.backlog()) < linerate::kCharactersPerSecond / 10; }, 300000);
+    const bool caughtUp = pumpUntil(
+        [&] { return static_cast<double>(form.backlog()) < linerate::kCharactersPerSecond / 10; }, 300000);
     std::printf("stall: window blocked %.0f s at the line rate: %llu byte messages queued, %s in %.2f s\n",
-                seconds, static_cast<unsigned long long>(queued),
-                caughtUp ? "caught up" : "not caught up", static_cast<double>(recovery.elapsed()) / 1000.0);
+                seconds, static_cast<unsigned long long>(queued), caughtUp ? "caught up" : "not caught up",
+                static_cast<double>(recovery.elapsed()) / 1000.0);
     PortUnit::CloseComPort(true);
     pumpUntil([&] { return form.backlog() == 0; }, 60000);
     return caughtUp;
@@ -262,7 +265,8 @@ int main(int argc, char* argv[])
         else if (args[i] == "--stall")
             stallSeconds = args[i + 1].toDouble();
         else
-            return fail("usage: whole_path [--frames N] [--multiples 25,50,...] [--stage-seconds S] [--stall S]");
+            return fail(
+                "usage: whole_path [--frames N] [--multiples 25,50,...] [--stage-seconds S] [--stall S]");
     }
 
     int errorBoxes = 0;

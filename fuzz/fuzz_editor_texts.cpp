@@ -14,53 +14,71 @@
 
 namespace {
 
-[[noreturn]] void fail(const char* what) {
+[[noreturn]] void fail(const char* what)
+{
     std::fprintf(stderr, "fuzz_editor_texts: %s\n", what);
     std::abort();
 }
 
-void checkDecimal(std::string_view text) {
+void checkDecimal(std::string_view text)
+{
     const bool written = formats::isDecimalText(text);
     const auto value = formats::parseDecimal(text);
-    if (value && !written) fail("parseDecimal read a text that is not a number");
-    if (formats::parseDecimalSingle(text) && !written) fail("parseDecimalSingle read a text that is not a number");
-    if (!value) return;
-    if (!std::isfinite(*value)) fail("parseDecimal gave an infinity or NaN");
+    if (value && !written)
+        fail("parseDecimal read a text that is not a number");
+    if (formats::parseDecimalSingle(text) && !written)
+        fail("parseDecimalSingle read a text that is not a number");
+    if (!value)
+        return;
+    if (!std::isfinite(*value))
+        fail("parseDecimal gave an infinity or NaN");
 
     const std::string shown = formats::general(*value);
     const auto again = formats::parseDecimal(shown);
-    if (!again) fail("the general form of a read value does not read back");
-    if (formats::general(*again) != shown) fail("the general form changes on a second round trip");
+    if (!again)
+        fail("the general form of a read value does not read back");
+    if (formats::general(*again) != shown)
+        fail("the general form changes on a second round trip");
 }
 
-void checkCoefficient(std::string_view text) {
+void checkCoefficient(std::string_view text)
+{
     const auto result = protocol::parseCoefficient(text);
     if (result.ok()) {
-        if (!std::isfinite(result.value)) fail("coefficient is not finite");
-        if (!formats::isDecimalText(text)) fail("coefficient read from a text that is not a number");
+        if (!std::isfinite(result.value))
+            fail("coefficient is not finite");
+        if (!formats::isDecimalText(text))
+            fail("coefficient read from a text that is not a number");
     } else {
-        if (result.value != 0) fail("refused coefficient has a value");
+        if (result.value != 0)
+            fail("refused coefficient has a value");
         const bool notANumber = *result.error == protocol::CoefficientError::NotANumber;
-        if (notANumber == formats::isDecimalText(text)) fail("coefficient error does not match the text");
+        if (notANumber == formats::isDecimalText(text))
+            fail("coefficient error does not match the text");
     }
 }
 
-void checkIntegers(std::string_view text) {
+void checkIntegers(std::string_view text)
+{
     const auto integer = formats::parseInteger(text);
     if (const auto serial = protocol::parseSerialNumber(text); serial && (!integer || *integer != *serial))
         fail("serial number disagrees with the integer reading");
     (void)protocol::spinValue(text, -7);
 }
 
-void checkDate(std::string_view text) {
+void checkDate(std::string_view text)
+{
     const auto date = protocol::parseDateText(text);
-    if (date && *date > 999999) fail("a date of more than six digits");
-    if (protocol::isStrictDateText(text) && !date) fail("a strict date that does not read");
+    if (date && *date > 999999)
+        fail("a date of more than six digits");
+    if (protocol::isStrictDateText(text) && !date)
+        fail("a strict date that does not read");
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     checkDecimal(text);
     checkCoefficient(text);

@@ -1,6 +1,7 @@
 // Arbitrary settings.INI contents: loading never fails, and what is saved
 // back is what the next load reads. A second save of the same values
 // leaves the file byte for byte as the first save wrote it.
+#include <unistd.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,7 +11,6 @@
 #include <iterator>
 #include <string>
 #include <system_error>
-#include <unistd.h>
 
 #include "settings_ini.h"
 
@@ -18,16 +18,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-[[noreturn]] void fail(const char* what) {
+[[noreturn]] void fail(const char* what)
+{
     std::fprintf(stderr, "fuzz_settings: %s\n", what);
     std::abort();
 }
 
-const std::string& iniPath() {
+const std::string& iniPath()
+{
     static const std::string path = [] {
         // Every run replaces the file; in memory that is ten times faster than on disk.
         std::error_code ec;
-        const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+        const fs::path base =
+            fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
         const fs::path dir = base / ("kalvi7_fuzz_settings_" + std::to_string(::getpid()));
         fs::create_directories(dir);
         static const fs::path removeAtExit = dir;
@@ -40,36 +43,43 @@ const std::string& iniPath() {
     return path;
 }
 
-std::string readAll(const std::string& path) {
+std::string readAll(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool operator==(const app::Settings& a, const app::Settings& b) {
+bool operator==(const app::Settings& a, const app::Settings& b)
+{
     return a.port == b.port && a.baudRate == b.baudRate && a.continuedMode == b.continuedMode &&
            a.amplSetEnable == b.amplSetEnable;
 }
 
-void save(const std::string& path, const app::Settings& s) {
+void save(const std::string& path, const app::Settings& s)
+{
     app::saveSettings(path, s.port, s.baudRate, s.continuedMode, s.amplSetEnable);
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     const std::string& path = iniPath();
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     const app::Settings loaded = app::loadSettings(path, "COM1");
-    if (loaded.port.empty()) fail("empty port name");
+    if (loaded.port.empty())
+        fail("empty port name");
 
     save(path, loaded);
     const std::string firstSave = readAll(path);
-    if (!(app::loadSettings(path, "COM1") == loaded)) fail("saved values do not load back");
+    if (!(app::loadSettings(path, "COM1") == loaded))
+        fail("saved values do not load back");
 
     save(path, loaded);
-    if (readAll(path) != firstSave) fail("saving the same values again changed the file");
+    if (readAll(path) != firstSave)
+        fail("saving the same values again changed the file");
     return 0;
 }

@@ -19,10 +19,8 @@ namespace PortUnit {
 class PortError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
-    PortError(const char* stepText, const std::string& reason)
-        : std::runtime_error(stepText), reason_(reason)
-    {
-    }
+    PortError(const char* stepText, const std::string& reason) : std::runtime_error(stepText), reason_(reason)
+    {}
 
     // Empty when the system gave no reason.
     const char* reason() const noexcept { return reason_.what(); }
@@ -84,8 +82,8 @@ std::string PortPathFor(const std::string& selectorText);
 // Opens path as it stands on Linux; on Windows the caller passes the
 // "\\.\COMn" form. Parity 0 none, 1 odd, 2 even, 3 mark, 4 space; stop bits
 // 0 one, 1 one and a half, 2 two. Throws PortError.
-void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t parity,
-                 std::uint8_t dataBits, std::uint8_t stopBits);
+void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t parity, std::uint8_t dataBits,
+                 std::uint8_t stopBits);
 
 // With true: stops and joins the reader, then closes the port. With false:
 // nothing. No byte message is posted after it returns.

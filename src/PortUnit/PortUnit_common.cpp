@@ -58,9 +58,6 @@ void ByteMessageTaken()
         detail::SignalRoom();
 }
 
-std::int64_t ByteMessagesInFlight()
-{
-    return detail::Flow.InFlight();
-}
+std::int64_t ByteMessagesInFlight() { return detail::Flow.InFlight(); }
 
 }  // namespace PortUnit

@@ -186,12 +186,9 @@ Drain DrainReceiveQueue()
             PostBytes(buffer, got);
             delivered += got;
             break;
-        case ReadResult::Interrupted:
-            break;
-        case ReadResult::QueueEmpty:
-            return DrainResult(delivered, Drain::NothingQueued);
-        case ReadResult::LineDown:
-            return DrainResult(delivered, Drain::LineDown);
+        case ReadResult::Interrupted: break;
+        case ReadResult::QueueEmpty: return DrainResult(delivered, Drain::NothingQueued);
+        case ReadResult::LineDown: return DrainResult(delivered, Drain::LineDown);
         }
     }
     return DrainResult(delivered, Drain::NothingQueued);
@@ -217,14 +214,9 @@ void ComReaderThread()
                 // A stop asked for meanwhile ends the wait and the loop.
                 WaitForStop(GatherMs);
                 continue;
-            case Drain::DeliveredMuch:
-                retryPauseMs = FirstRetryPauseMs;
-                continue;
-            case Drain::NothingQueued:
-                break;
-            case Drain::LineDown:
-                lineDown = true;
-                break;
+            case Drain::DeliveredMuch: retryPauseMs = FirstRetryPauseMs; continue;
+            case Drain::NothingQueued: break;
+            case Drain::LineDown: lineDown = true; break;
             }
         }
         if (!lineDown)
@@ -293,8 +285,8 @@ bool ApplyLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t
     // tcsetattr succeeds when any part of the change took, so the result is
     // read back.
     termios back{};
-    if (tcsetattr(State.PortHandle, TCSANOW, &line) != 0 || tcgetattr(State.PortHandle, &back) != 0
-        || !detail::SameFraming(line, back))
+    if (tcsetattr(State.PortHandle, TCSANOW, &line) != 0 || tcgetattr(State.PortHandle, &back) != 0 ||
+        !detail::SameFraming(line, back))
         return false;
     return detail::SetLineBaud(State.PortHandle, baudRate);
 }
@@ -305,8 +297,8 @@ bool ApplyReadTimeouts(termios line)
     line.c_cc[VMIN] = 0;
     line.c_cc[VTIME] = 0;
     termios back{};
-    return tcsetattr(State.PortHandle, TCSANOW, &line) == 0 && tcgetattr(State.PortHandle, &back) == 0
-        && back.c_cc[VMIN] == 0 && back.c_cc[VTIME] == 0;
+    return tcsetattr(State.PortHandle, TCSANOW, &line) == 0 && tcgetattr(State.PortHandle, &back) == 0 &&
+           back.c_cc[VMIN] == 0 && back.c_cc[VTIME] == 0;
 }
 
 bool WaitForRoom(std::chrono::steady_clock::time_point deadline)
@@ -336,28 +328,19 @@ void detail::SignalRoom()
     [[maybe_unused]] const ssize_t signalled = write(room, &one, sizeof one);
 }
 
-std::vector<std::string> EnumComPorts()
-{
-    return detail::ListSerialPorts(detail::SerialTreeRoots{});
-}
+std::vector<std::string> EnumComPorts() { return detail::ListSerialPorts(detail::SerialTreeRoots{}); }
 
 std::string DescribeComPort(const std::string& name)
 {
     return detail::DescribePortFacts(detail::ReadPortFacts(name, detail::SerialTreeRoots{}));
 }
 
-std::string DefaultPortName()
-{
-    return "/dev/ttyUSB0";
-}
+std::string DefaultPortName() { return "/dev/ttyUSB0"; }
 
-std::string PortPathFor(const std::string& selectorText)
-{
-    return selectorText;
-}
+std::string PortPathFor(const std::string& selectorText) { return selectorText; }
 
-void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t parity,
-                 std::uint8_t dataBits, std::uint8_t stopBits)
+void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t parity, std::uint8_t dataBits,
+                 std::uint8_t stopBits)
 {
     // One port at a time: a port still open is closed rather than leaked
     // with its reader still running.
@@ -437,14 +420,8 @@ void WriteComByte(std::int32_t channel, std::uint8_t byte)
     }
 }
 
-bool IsPortOpen()
-{
-    return State.PortHandle >= 0;
-}
+bool IsPortOpen() { return State.PortHandle >= 0; }
 
-bool IsReaderRunning()
-{
-    return State.ReaderRunning.load(std::memory_order_acquire);
-}
+bool IsReaderRunning() { return State.ReaderRunning.load(std::memory_order_acquire); }
 
 }  // namespace PortUnit

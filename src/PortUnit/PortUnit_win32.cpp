@@ -65,7 +65,8 @@ std::wstring Widen(const std::string& text)
 {
     if (text.empty())
         return {};
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
     if (length > 0)
         MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
@@ -77,15 +78,17 @@ std::wstring Widen(const std::string& text)
 std::string SystemMessage(DWORD code)
 {
     wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string message;
     if (length > 0) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+        const int size =
+            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
         message.resize(static_cast<std::size_t>(std::max(size, 0)));
         if (size > 0)
-            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size, nullptr, nullptr);
+            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size, nullptr,
+                                nullptr);
     }
     LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
@@ -174,9 +177,10 @@ DWORD WINAPI ComReaderThread(LPVOID)
     while (ReaderWait.hEvent != nullptr && !ReaderStopRequested.load(std::memory_order_acquire)) {
         DWORD events = 0;
         DWORD unused = 0;
-        if (!CompleteReaderOperation([&] { return WaitCommEvent(PortHandle, &events, &ReaderWait); }, unused)) {
-            if (ReaderStopRequested.load(std::memory_order_acquire)
-                || WaitForSingleObject(ReaderStopEvent, retryPauseMs) == WAIT_OBJECT_0)
+        if (!CompleteReaderOperation([&] { return WaitCommEvent(PortHandle, &events, &ReaderWait); },
+                                     unused)) {
+            if (ReaderStopRequested.load(std::memory_order_acquire) ||
+                WaitForSingleObject(ReaderStopEvent, retryPauseMs) == WAIT_OBJECT_0)
                 break;
             retryPauseMs = std::min(retryPauseMs * 2, LongestRetryPauseMs);
             continue;
@@ -281,7 +285,8 @@ std::vector<std::string> EnumComPorts()
     std::vector<std::string> ports;
     for (int number = 1; number <= 255; ++number) {
         // Names past COM8 exist only in the device namespace.
-        const std::wstring probe = (number <= 8 ? L"" : L"\\\\.\\") + std::wstring(L"COM") + std::to_wstring(number);
+        const std::wstring probe =
+            (number <= 8 ? L"" : L"\\\\.\\") + std::wstring(L"COM") + std::to_wstring(number);
         const HANDLE port = CreateFileW(probe.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (port != INVALID_HANDLE_VALUE) {
             ports.push_back("COM" + std::to_string(number));
@@ -291,15 +296,9 @@ std::vector<std::string> EnumComPorts()
     return ports;
 }
 
-std::string DefaultPortName()
-{
-    return "COM1";
-}
+std::string DefaultPortName() { return "COM1"; }
 
-std::string PortPathFor(const std::string& selectorText)
-{
-    return "\\\\.\\" + selectorText;
-}
+std::string PortPathFor(const std::string& selectorText) { return "\\\\.\\" + selectorText; }
 
 // The errno value that says to the operator what a failed CreateFileW of a
 // port means: Windows refuses a port another program holds with "access
@@ -308,18 +307,15 @@ static int OpenErrorAsErrno(DWORD error)
 {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return ENOENT;
+    case ERROR_PATH_NOT_FOUND: return ENOENT;
     case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-        return EBUSY;
-    default:
-        return 0;
+    case ERROR_SHARING_VIOLATION: return EBUSY;
+    default: return 0;
     }
 }
 
-void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t parity,
-                 std::uint8_t dataBits, std::uint8_t stopBits)
+void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t parity, std::uint8_t dataBits,
+                 std::uint8_t stopBits)
 {
     // One port at a time: a port still open is closed rather than leaked
     // with its reader still running.
@@ -395,7 +391,8 @@ void WriteComByte(std::int32_t channel, std::uint8_t byte)
         return;
     // A write that fails is lost without notice; one still in progress
     // keeps its record until it completes.
-    if (!WriteFile(PortHandle, &write->byte, 1, nullptr, &write->record) && GetLastError() == ERROR_IO_PENDING) {
+    if (!WriteFile(PortHandle, &write->byte, 1, nullptr, &write->record) &&
+        GetLastError() == ERROR_IO_PENDING) {
         PendingWrites.push_back(std::move(write));
         return;
     }
@@ -404,19 +401,10 @@ void WriteComByte(std::int32_t channel, std::uint8_t byte)
 
 // The adapter behind a COM port is not looked up on Windows (SetupAPI would
 // tell it); the selector's entries carry no tool tip there.
-std::string DescribeComPort(const std::string& /*name*/)
-{
-    return {};
-}
+std::string DescribeComPort(const std::string& /*name*/) { return {}; }
 
-bool IsPortOpen()
-{
-    return PortHandle != INVALID_HANDLE_VALUE;
-}
+bool IsPortOpen() { return PortHandle != INVALID_HANDLE_VALUE; }
 
-bool IsReaderRunning()
-{
-    return ReaderRunning.load(std::memory_order_acquire);
-}
+bool IsReaderRunning() { return ReaderRunning.load(std::memory_order_acquire); }
 
 }  // namespace PortUnit

@@ -37,7 +37,10 @@ public:
 
     bool MayResume() const { return inFlight_.load(std::memory_order_acquire) <= ResumeMark; }
 
-    void Posted(std::size_t count) { inFlight_.fetch_add(static_cast<std::int64_t>(count), std::memory_order_acq_rel); }
+    void Posted(std::size_t count)
+    {
+        inFlight_.fetch_add(static_cast<std::int64_t>(count), std::memory_order_acq_rel);
+    }
 
     // True when this take brought the count down to the resume mark: the
     // caller then wakes a reader that may be waiting. Exactly one take

@@ -3,8 +3,8 @@
 // 4 space; stop bits 0 one, 1 one and a half, 2 two; 5 to 8 data bits).
 #pragma once
 
-#include <cstdint>
 #include <termios.h>
+#include <cstdint>
 
 namespace PortUnit::detail {
 

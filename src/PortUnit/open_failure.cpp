@@ -34,10 +34,7 @@ constexpr KnownError KnownErrors[] = {
     {EINTR, "EINTR", "Открытие прервано"},
 };
 
-std::string Tagged(const char* text, const char* name)
-{
-    return std::string(text) + " (" + name + ").";
-}
+std::string Tagged(const char* text, const char* name) { return std::string(text) + " (" + name + ")."; }
 
 }  // namespace
 
@@ -49,15 +46,17 @@ std::string OpenFailureReason(int systemError, const std::string& holder)
     // Permission denied: on a Linux desktop serial devices belong to the
     // dialout group, which a new user is not in.
     if (systemError == EACCES || systemError == EPERM)
-        return std::string("Нет прав на доступ к порту (") + (systemError == EACCES ? "EACCES" : "EPERM")
-            + "): добавьте пользователя в группу dialout командой sudo usermod -aG dialout $USER"
-              " и войдите в систему заново.";
+        return std::string("Нет прав на доступ к порту (") + (systemError == EACCES ? "EACCES" : "EPERM") +
+               "): добавьте пользователя в группу dialout командой sudo usermod -aG dialout $USER"
+               " и войдите в систему заново.";
 
     // Busy: another program holds the terminal's exclusive mode (EBUSY) or
     // its lock (EWOULDBLOCK from flock).
     const bool busy = systemError == EBUSY || systemError == EWOULDBLOCK || systemError == EAGAIN;
     if (busy) {
-        const char* name = systemError == EBUSY ? "EBUSY" : systemError == EWOULDBLOCK ? "EWOULDBLOCK" : "EAGAIN";
+        const char* name = systemError == EBUSY         ? "EBUSY"
+                           : systemError == EWOULDBLOCK ? "EWOULDBLOCK"
+                                                        : "EAGAIN";
         if (holder.empty())
             return Tagged(BusyText, name);
         return std::string(BusyText) + ": " + holder + " (" + name + ").";

@@ -15,10 +15,7 @@ namespace PortUnit::detail {
 
 namespace {
 
-bool StartsWith(const std::string& text, const char* prefix)
-{
-    return text.rfind(prefix, 0) == 0;
-}
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 // Kinds of port that are serial lines whenever they exist.
 bool IsAlwaysSerial(const std::string& name)
@@ -74,9 +71,10 @@ std::set<LockedFile> ParseLockedFiles(std::istream& procLocks)
             unsigned deviceMajor = 0, deviceMinor = 0;
             unsigned long long inode = 0;
             int consumed = 0;
-            if (std::count(field.begin(), field.end(), ':') == 2
-                && std::sscanf(field.c_str(), "%x:%x:%llu%n", &deviceMajor, &deviceMinor, &inode, &consumed) == 3
-                && consumed == static_cast<int>(field.size())) {
+            if (std::count(field.begin(), field.end(), ':') == 2 &&
+                std::sscanf(field.c_str(), "%x:%x:%llu%n", &deviceMajor, &deviceMinor, &inode, &consumed) ==
+                    3 &&
+                consumed == static_cast<int>(field.size())) {
                 files.insert({deviceMajor, deviceMinor, inode});
                 break;
             }

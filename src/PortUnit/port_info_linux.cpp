@@ -140,8 +140,8 @@ std::string DescribePortFacts(const PortFacts& facts)
     std::string text;
     if (!facts.vendorId.empty() || !facts.productId.empty())
         AddLine(text, "USB: ",
-                (facts.vendorId.empty() ? "?" : facts.vendorId) + ":"
-                    + (facts.productId.empty() ? "?" : facts.productId));
+                (facts.vendorId.empty() ? "?" : facts.vendorId) + ":" +
+                    (facts.productId.empty() ? "?" : facts.productId));
     AddLine(text, "Производитель: ", facts.manufacturer);
     AddLine(text, "Устройство: ", facts.product);
     AddLine(text, "Серийный номер: ", facts.serial);
@@ -167,15 +167,16 @@ long LockHolderPid(std::istream& procLocks, const LockedFile& file)
             unsigned deviceMajor = 0, deviceMinor = 0;
             unsigned long long inode = 0;
             int consumed = 0;
-            if (std::count(field.begin(), field.end(), ':') == 2
-                && std::sscanf(field.c_str(), "%x:%x:%llu%n", &deviceMajor, &deviceMinor, &inode, &consumed) == 3
-                && consumed == static_cast<int>(field.size())) {
+            if (std::count(field.begin(), field.end(), ':') == 2 &&
+                std::sscanf(field.c_str(), "%x:%x:%llu%n", &deviceMajor, &deviceMinor, &inode, &consumed) ==
+                    3 &&
+                consumed == static_cast<int>(field.size())) {
                 if (LockedFile{deviceMajor, deviceMinor, inode} != file)
                     break;
                 long pid = 0;
                 int pidConsumed = 0;
-                if (std::sscanf(previous.c_str(), "%ld%n", &pid, &pidConsumed) == 1
-                    && pidConsumed == static_cast<int>(previous.size()) && pid > 0)
+                if (std::sscanf(previous.c_str(), "%ld%n", &pid, &pidConsumed) == 1 &&
+                    pidConsumed == static_cast<int>(previous.size()) && pid > 0)
                     return pid;
                 break;
             }

@@ -29,13 +29,17 @@ namespace {
 // plain number in c_ospeed and c_ispeed.
 tcflag_t SpeedCode(std::uint32_t baud)
 {
-    static const struct { std::uint32_t rate; tcflag_t code; } classic[] = {
-        {50, B50}, {75, B75}, {110, B110}, {134, B134}, {150, B150}, {200, B200}, {300, B300},
-        {600, B600}, {1200, B1200}, {1800, B1800}, {2400, B2400}, {4800, B4800}, {9600, B9600},
-        {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
-        {460800, B460800}, {500000, B500000}, {576000, B576000}, {921600, B921600},
-        {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000}, {2000000, B2000000},
-        {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000}};
+    static const struct {
+        std::uint32_t rate;
+        tcflag_t code;
+    } classic[] = {{50, B50},           {75, B75},           {110, B110},         {134, B134},
+                   {150, B150},         {200, B200},         {300, B300},         {600, B600},
+                   {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+                   {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+                   {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+                   {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+                   {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+                   {3500000, B3500000}, {4000000, B4000000}};
     for (const auto& entry : classic)
         if (entry.rate == baud)
             return entry.code;
@@ -80,8 +84,8 @@ bool SetLineBaud(int fd, std::uint32_t baud)
     if (tcgetattr(fd, &line) != 0 || cfsetspeed(&line, baud) != 0 || tcsetattr(fd, TCSANOW, &line) != 0)
         return false;
     termios back{};
-    return tcgetattr(fd, &back) == 0 && BaudReadsBack(baud, cfgetospeed(&back))
-        && BaudReadsBack(baud, cfgetispeed(&back));
+    return tcgetattr(fd, &back) == 0 && BaudReadsBack(baud, cfgetospeed(&back)) &&
+           BaudReadsBack(baud, cfgetispeed(&back));
 }
 
 std::uint32_t ReadLineBaud(int fd)

@@ -67,10 +67,8 @@ bool isPageTurnKey(const QKeyEvent& key)
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
     case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-        return true;
-    default:
-        return false;
+    case Qt::Key_PageDown: return true;
+    default: return false;
     }
 }
 
@@ -118,7 +116,8 @@ void TForm1::findWidgets()
     for (std::size_t i = 0; i < fields_.size(); ++i)
         fields_[i] = requireChild<QLabel>(*this, telemetry::fieldName(static_cast<telemetry::Field>(i)));
     for (std::size_t i = 0; i < editors_.size(); ++i)
-        editors_[i] = requireChild<QLineEdit>(*this, telemetry::editorName(static_cast<telemetry::Editor>(i)));
+        editors_[i] =
+            requireChild<QLineEdit>(*this, telemetry::editorName(static_cast<telemetry::Editor>(i)));
     for (std::size_t i = 0; i < boxes_.size(); ++i)
         boxes_[i] = requireChild<QCheckBox>(*this, telemetry::boxName(static_cast<telemetry::Box>(i)));
 }
@@ -126,8 +125,8 @@ void TForm1::findWidgets()
 void TForm1::wireWindow()
 {
     // Title, system menu and close box only; the size is fixed per page.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
 
     QTabWidget* pages = ui_->PageControl1;
     if (QTabBar* tabs = pages->findChild<QTabBar*>())
@@ -135,8 +134,7 @@ void TForm1::wireWindow()
     pages->setFocusPolicy(Qt::NoFocus);
     pages->installEventFilter(this);
     // Any page change, whoever makes it, leaves the window sized for the page.
-    connect(pages, &QTabWidget::currentChanged, this,
-            [this] { guarded([this] { PageControl1Change(); }); });
+    connect(pages, &QTabWidget::currentChanged, this, [this] { guarded([this] { PageControl1Change(); }); });
 
     // Disabled group boxes: no input reaches them or anything inside, yet
     // they keep the look of enabled ones. CheckBox26 lies in GroupBox30, so
@@ -201,10 +199,7 @@ std::string TForm1::editText(telemetry::Editor editor) const
 
 bool TForm1::edit1ReadOnly() const { return editors_[0]->isReadOnly(); }
 
-bool TForm1::checked(telemetry::Box box) const
-{
-    return boxes_[static_cast<std::size_t>(box)]->isChecked();
-}
+bool TForm1::checked(telemetry::Box box) const { return boxes_[static_cast<std::size_t>(box)]->isChecked(); }
 
 void TForm1::setChecked(telemetry::Box box, bool on)
 {
@@ -216,10 +211,7 @@ void TForm1::setChecked(telemetry::Box box, bool on)
 
 void TForm1::setRadioButton1(bool on) { ui_->RadioButton1->setChecked(on); }
 
-void TForm1::setStatusText(const std::string& text)
-{
-    statusPanel_->setText(QString::fromStdString(text));
-}
+void TForm1::setStatusText(const std::string& text) { statusPanel_->setText(QString::fromStdString(text)); }
 
 void TForm1::writeComByte(std::uint8_t byte) { PortUnit::WriteComByte(1, byte); }
 
@@ -327,11 +319,8 @@ bool TForm1::event(QEvent* e)
         break;
     case QEvent::Move:
     case QEvent::Resize:
-    case QEvent::WindowActivate:
-        followFrame();
-        break;
-    default:
-        break;
+    case QEvent::WindowActivate: followFrame(); break;
+    default: break;
     }
     return QMainWindow::event(e);
 }
@@ -345,8 +334,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e)
         // handed to the focused control: that is the window's preview.
         if (watched == windowHandle()) {
             guarded([this, key] {
-                FormKeyDown(key->key(), key->modifiers(), key->nativeScanCode(),
-                            key->nativeVirtualKey());
+                FormKeyDown(key->key(), key->modifiers(), key->nativeScanCode(), key->nativeVirtualKey());
             });
             return false;
         }

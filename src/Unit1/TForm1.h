@@ -83,8 +83,7 @@ public:
 public slots:
     // Window
     void FormCreate();
-    void FormKeyDown(int key, Qt::KeyboardModifiers shift, quint32 nativeScanCode,
-                     quint32 nativeVirtualKey);
+    void FormKeyDown(int key, Qt::KeyboardModifiers shift, quint32 nativeScanCode, quint32 nativeVirtualKey);
     void PageControl1Change();
     void Timer3Timer();
     void CheckBox26Click();
@@ -112,8 +111,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    void wireWindow();         // TForm1.cpp
-    void wireEditors();        // TForm1_editors.cpp
+    void wireWindow();   // TForm1.cpp
+    void wireEditors();  // TForm1_editors.cpp
     // Key filter of Edit1..Edit6; returns true when the key is consumed.
     bool Edit1KeyPress(QLineEdit* sender, QKeyEvent* key);  // TForm1_editors.cpp
 

@@ -60,10 +60,8 @@ bool isNavigationKey(int key)
     case Qt::Key_PageDown:
     case Qt::Key_Delete:
     case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return true;
-    default:
-        return false;
+    case Qt::Key_Backtab: return true;
+    default: return false;
     }
 }
 
@@ -91,8 +89,7 @@ void refuseCalibrationWrite(Ui::TForm1& ui, const CalibrationEdits& edits, edito
     const auto index = static_cast<std::size_t>(refused);
     const std::string caption = calibrationCaptions(ui)[index]->text().toStdString();
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
-                    QString::fromStdString(editors::refusalText(refused, caption)), QMessageBox::Ok,
-                    parent);
+                    QString::fromStdString(editors::refusalText(refused, caption)), QMessageBox::Ok, parent);
     box.exec();
     QLineEdit* edit = edits[index];
     edit->setFocus(Qt::OtherFocusReason);
@@ -121,8 +118,7 @@ void TForm1::wireEditors()
 
 void TForm1::SpeedButton1Click()
 {
-    const std::int64_t kHz =
-        protocol::spinValue(ui_->SpinEdit15->text().toStdString(), kFrequencyMinimum);
+    const std::int64_t kHz = protocol::spinValue(ui_->SpinEdit15->text().toStdString(), kFrequencyMinimum);
     for (std::uint8_t byte : protocol::buildFrequencyCommand(protocol::frequencyCode(kHz)))
         writeComByte(byte);
 }
@@ -176,10 +172,7 @@ void TForm1::SpeedButton5Click()
     SpeedButton4Click();
 }
 
-bool TForm1::is_float(const QString& text) const
-{
-    return editors::isFloatText(text.toStdString());
-}
+bool TForm1::is_float(const QString& text) const { return editors::isFloatText(text.toStdString()); }
 
 bool TForm1::Edit1KeyPress(QLineEdit* sender, QKeyEvent* key)
 {
@@ -192,12 +185,8 @@ bool TForm1::Edit1KeyPress(QLineEdit* sender, QKeyEvent* key)
     char16_t typed = 0;
     switch (key->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        typed = editors::kEnter;
-        break;
-    case Qt::Key_Backspace:
-        typed = editors::kBackspace;
-        break;
+    case Qt::Key_Enter: typed = editors::kEnter; break;
+    case Qt::Key_Backspace: typed = editors::kBackspace; break;
     default: {
         // Navigation and modifier keys carry no character: they move the
         // cursor or the focus and change no text.
@@ -213,8 +202,7 @@ bool TForm1::Edit1KeyPress(QLineEdit* sender, QKeyEvent* key)
     }
 
     switch (editors::filterEditorKey(*editor, typed, remainingText(*sender))) {
-    case editors::KeyVerdict::Accept:
-        return false;
+    case editors::KeyVerdict::Accept: return false;
     case editors::KeyVerdict::AcceptComma:
         if (key->text() == QStringLiteral(","))
             return false;
@@ -233,8 +221,7 @@ bool TForm1::Edit1KeyPress(QLineEdit* sender, QKeyEvent* key)
         QCoreApplication::sendEvent(sender, &tab);
         return true;
     }
-    case editors::KeyVerdict::Refuse:
-        return true;
+    case editors::KeyVerdict::Refuse: return true;
     }
     return true;
 }

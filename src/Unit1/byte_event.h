@@ -43,10 +43,7 @@ public:
         return type;
     }
 
-    ByteEvent(std::uint32_t w, std::intptr_t l)
-        : QEvent(eventType()), wparam(w), lparam(l)
-    {
-    }
+    ByteEvent(std::uint32_t w, std::intptr_t l) : QEvent(eventType()), wparam(w), lparam(l) {}
 
     const std::uint32_t wparam;
     const std::intptr_t lparam;

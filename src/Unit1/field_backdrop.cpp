@@ -51,8 +51,7 @@ bool changesWhatLiesBeneath(QEvent::Type type, bool ofTheFieldItself)
     case QEvent::Move:
     case QEvent::Resize:
     case QEvent::ZOrderChange:
-    case QEvent::ParentChange:
-        return true;
+    case QEvent::ParentChange: return true;
     case QEvent::PaletteChange:
     case QEvent::FontChange:
     case QEvent::StyleChange:
@@ -68,8 +67,7 @@ bool changesWhatLiesBeneath(QEvent::Type type, bool ofTheFieldItself)
     case QEvent::ChildRemoved:
         // The field's own palette, font or state colour only its text.
         return !ofTheFieldItself;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -92,7 +90,8 @@ FieldBackdrops::~FieldBackdrops() { forgetAll(); }
 
 void FieldBackdrops::watchAncestors(QWidget* label)
 {
-    for (QWidget* ancestor = label->parentWidget(); ancestor != nullptr; ancestor = ancestor->parentWidget()) {
+    for (QWidget* ancestor = label->parentWidget(); ancestor != nullptr;
+         ancestor = ancestor->parentWidget()) {
         if (std::find(watched_.begin(), watched_.end(), ancestor) == watched_.end()) {
             watched_.push_back(ancestor);
             ancestor->installEventFilter(this);

@@ -61,8 +61,8 @@ private:
 
     QWidget& window_;
     std::vector<Field> fields_;
-    std::vector<QObject*> watched_;  // ancestors of the fields, each once
-    bool rendering_ = false;         // a picture is being rendered
+    std::vector<QObject*> watched_;           // ancestors of the fields, each once
+    bool rendering_ = false;                  // a picture is being rendered
     const QLabel* renderingLabel_ = nullptr;  // its field, drawn without it
     bool renderPending_ = false;
 };

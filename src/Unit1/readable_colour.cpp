@@ -36,10 +36,7 @@ double contrastRatio(Rgb a, Rgb b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-bool isDark(Rgb background)
-{
-    return contrastRatio(background, kWhite) > contrastRatio(background, kBlack);
-}
+bool isDark(Rgb background) { return contrastRatio(background, kWhite) > contrastRatio(background, kBlack); }
 
 Rgb readableOn(Rgb colour, Rgb background, double goal)
 {

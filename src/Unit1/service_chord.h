@@ -4,8 +4,8 @@
 // chord works whatever layout is active.
 #pragma once
 
-#include <QtGlobal>
 #include <qnamespace.h>
+#include <QtGlobal>
 
 namespace servicechord {
 

@@ -52,8 +52,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (watched == &widget_ &&
-            (event->type() == QEvent::PaletteChange || event->type() == QEvent::ReadOnlyChange) &&
-            apply_)
+            (event->type() == QEvent::PaletteChange || event->type() == QEvent::ReadOnlyChange) && apply_)
             apply_();
         return QObject::eventFilter(watched, event);
     }
@@ -66,8 +65,8 @@ private:
 // Sets the widget's colours with apply, now and from now on.
 void keep(QWidget& widget, std::function<void()> apply)
 {
-    auto* keeper = dynamic_cast<ColourKeeper*>(
-        widget.findChild<QObject*>(kKeeperName, Qt::FindDirectChildrenOnly));
+    auto* keeper =
+        dynamic_cast<ColourKeeper*>(widget.findChild<QObject*>(kKeeperName, Qt::FindDirectChildrenOnly));
     if (!keeper)
         keeper = new ColourKeeper(widget);
     keeper->setApply(std::move(apply));

@@ -11,8 +11,8 @@ QMargins frameMargins(const QWidget& window)
 {
     const QRect outer = window.frameGeometry();
     const QRect client = window.geometry();
-    return {client.left() - outer.left(), client.top() - outer.top(),
-            outer.right() - client.right(), outer.bottom() - client.bottom()};
+    return {client.left() - outer.left(), client.top() - outer.top(), outer.right() - client.right(),
+            outer.bottom() - client.bottom()};
 }
 
 void setOuterSize(QWidget& window, QSize outer)

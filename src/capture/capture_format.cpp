@@ -127,8 +127,7 @@ Record readRecord(std::string_view line, int number)
 
 CaptureError::CaptureError(int line, const std::string& reason)
     : std::runtime_error("line " + std::to_string(line) + ": " + reason), line_(line), reason_(reason)
-{
-}
+{}
 
 Capture readCapture(std::istream& in)
 {
@@ -177,7 +176,8 @@ std::string formatTime(std::int64_t microseconds)
     char buffer[32];
     const auto seconds = std::to_chars(buffer, buffer + sizeof buffer, microseconds / kMicrosecondsPerSecond);
     std::string out(buffer, seconds.ptr);
-    const auto fraction = std::to_chars(buffer, buffer + sizeof buffer, microseconds % kMicrosecondsPerSecond);
+    const auto fraction =
+        std::to_chars(buffer, buffer + sizeof buffer, microseconds % kMicrosecondsPerSecond);
     const std::string digits(buffer, fraction.ptr);
     out += '.';
     out.append(6 - digits.size(), '0');

@@ -32,7 +32,7 @@ namespace capture {
 inline constexpr const char* kMagicLine = "kalvi7-capture 1";
 
 struct Record {
-    std::int64_t microseconds = 0;  // since the capture started
+    std::int64_t microseconds = 0;    // since the capture started
     std::vector<std::uint8_t> bytes;  // never empty
 };
 
@@ -45,7 +45,7 @@ struct Capture {
 class CaptureError : public std::runtime_error {
 public:
     CaptureError(int line, const std::string& reason);
-    int line() const { return line_; }                 // 1-based
+    int line() const { return line_; }  // 1-based
     const std::string& reason() const { return reason_; }
 
 private:

@@ -9,8 +9,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <string_view>
 #include <string>
+#include <string_view>
 
 namespace formats {
 namespace {
@@ -92,10 +92,7 @@ std::string special(long double value)
     return value < 0 ? "-INF" : "INF";
 }
 
-std::string sign(const DecimalDigits& number)
-{
-    return number.negative && !number.isZero() ? "-" : "";
-}
+std::string sign(const DecimalDigits& number) { return number.negative && !number.isZero() ? "-" : ""; }
 
 char digitAt(const DecimalDigits& number, int index)
 {
@@ -146,9 +143,8 @@ std::string positional(const DecimalDigits& number, int fraction)
         for (int i = 0; i < number.pointPosition; ++i)
             text.push_back(digitAt(number, i));
     }
-    const int count = fraction >= 0
-                          ? fraction
-                          : static_cast<int>(number.digits.size()) - number.pointPosition;
+    const int count =
+        fraction >= 0 ? fraction : static_cast<int>(number.digits.size()) - number.pointPosition;
     if (count > 0) {
         text.push_back(kDecimalSeparator);
         for (int i = 0; i < count; ++i)

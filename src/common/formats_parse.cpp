@@ -27,7 +27,7 @@ std::string_view trimBlanks(std::string_view text)
 struct DecimalText {
     std::string normalized;  // "-123.45e6": "." separator, no "+" signs
     bool negative = false;
-    bool allZero = true;     // every mantissa digit is 0
+    bool allZero = true;  // every mantissa digit is 0
     // Where the first non-zero digit sits: value lies in
     // [10^(magnitude-1), 10^magnitude). Saturated, only its sign and size
     // matter when the reader reports the value out of range.

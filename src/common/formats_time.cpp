@@ -6,13 +6,13 @@
 #include <vector>
 
 #ifdef _WIN32
-#  ifndef NOMINMAX
-#    define NOMINMAX
-#  endif
-#  include <windows.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #else
-#  include <clocale>
-#  include <langinfo.h>
+#include <langinfo.h>
+#include <clocale>
 #endif
 
 namespace formats {
@@ -48,10 +48,7 @@ void appendLiteral(std::vector<TimeFormatItem>& items, std::string_view text)
     items.back().text.append(text);
 }
 
-void appendConversion(std::vector<TimeFormatItem>& items, char letter)
-{
-    items.push_back({letter, {}});
-}
+void appendConversion(std::vector<TimeFormatItem>& items, char letter) { items.push_back({letter, {}}); }
 
 // The conversion at letter, with the composite ones spelled out.
 void appendConversionOrComposite(std::vector<TimeFormatItem>& items, char letter)
@@ -161,8 +158,8 @@ bool isTimeSeparator(std::string_view text)
 {
     // One ASCII punctuation character; spelled out, as std::ispunct would
     // ask the process's locale.
-    return text.size() == 1 &&
-           std::string_view(R"(!"#$%&'()*+,-./:;<=>?@[\]^_`{|}~)").find(text.front()) != std::string_view::npos;
+    return text.size() == 1 && std::string_view(R"(!"#$%&'()*+,-./:;<=>?@[\]^_`{|}~)").find(text.front()) !=
+                                   std::string_view::npos;
 }
 
 std::string timeFormatFromWindowsPicture(std::string_view picture)

@@ -68,8 +68,8 @@ std::string hex(const std::vector<std::uint8_t>& bytes)
 
 std::string jsonLine(const std::string& time, const Packet& packet)
 {
-    std::string line = "{\"time\":" + jsonString(time) + ",\"type\":\"" + packetTypeName(packet.type) +
-                       "\",\"fields\":{";
+    std::string line =
+        "{\"time\":" + jsonString(time) + ",\"type\":\"" + packetTypeName(packet.type) + "\",\"fields\":{";
     bool first = true;
     auto add = [&](const std::string& key, const std::string& text) {
         line += (first ? "" : ",") + jsonString(key) + ":" + jsonString(text);
@@ -109,8 +109,8 @@ int awaitAck(Context& c, std::uint8_t expected)
     }
     c.out << (ack->ackText.empty() ? "code " + std::to_string(ack->ackCode) : ack->ackText) << '\n';
     if (ack->ackCode != expected) {
-        c.err << "kalvi7-ctl: acknowledged with code " << int{ack->ackCode} << ", expected "
-              << int{expected} << '\n';
+        c.err << "kalvi7-ctl: acknowledged with code " << int{ack->ackCode} << ", expected " << int{expected}
+              << '\n';
         return kExitOtherAck;
     }
     return kExitOk;
@@ -237,9 +237,7 @@ int runSet(Context& c, Setting setting, std::int64_t value)
     case Setting::NavMode:
         sendFrame(c, protocol::buildNavModeCommand(static_cast<std::uint8_t>(value)));
         break;
-    case Setting::Gain:
-        sendFrame(c, protocol::buildGainCommand(static_cast<std::uint8_t>(value)));
-        break;
+    case Setting::Gain: sendFrame(c, protocol::buildGainCommand(static_cast<std::uint8_t>(value))); break;
     }
     return awaitAck(c, protocol::PT_SETTINGS_WRITE);
 }
@@ -289,12 +287,18 @@ int runWriteCalibration(Context& c, const Options& options)
     // change values the operator never touched.
     const protocol::RxBuffer& body = calibration->body;
     protocol::CalibrationValues values = *check.values;
-    if (!options.calibration[0]) values.a = telemetry::body::single<2>(body);
-    if (!options.calibration[1]) values.b = telemetry::body::single<6>(body);
-    if (!options.calibration[2]) values.c = telemetry::body::single<10>(body);
-    if (!options.calibration[3]) values.number1 = telemetry::body::u32<38>(body);
-    if (!options.calibration[4]) values.number2 = telemetry::body::u32<42>(body);
-    if (!options.calibration[5]) values.date = telemetry::body::u32<46>(body);
+    if (!options.calibration[0])
+        values.a = telemetry::body::single<2>(body);
+    if (!options.calibration[1])
+        values.b = telemetry::body::single<6>(body);
+    if (!options.calibration[2])
+        values.c = telemetry::body::single<10>(body);
+    if (!options.calibration[3])
+        values.number1 = telemetry::body::u32<38>(body);
+    if (!options.calibration[4])
+        values.number2 = telemetry::body::u32<42>(body);
+    if (!options.calibration[5])
+        values.date = telemetry::body::u32<46>(body);
     sendFrame(c, protocol::buildCalibrationWrite(values));
     return awaitAck(c, protocol::PT_CALIB_WRITE);
 }
@@ -307,8 +311,9 @@ int runCapture(Context& c, std::FILE* file, const std::string& port, std::uint32
                                          {"started", isoLocalTime(std::chrono::system_clock::now())}});
     const Clock::time_point started = Clock::now();
     const Clock::time_point end =
-        seconds ? started + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*seconds))
-                : Clock::time_point::max();
+        seconds
+            ? started + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*seconds))
+            : Clock::time_point::max();
 
     // Bytes that came together (within a fraction of a byte's time on the
     // line) make one record.

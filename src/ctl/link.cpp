@@ -38,8 +38,7 @@ std::optional<PacketType> packetTypeOf(std::uint8_t type)
 
 Link::Link(ByteSource& source, MemoryForm::Writer writer)
     : source_(source), form_(std::move(writer)), sink_(*this), receiver_(sink_)
-{
-}
+{}
 
 bool Link::step(Clock::time_point until)
 {

@@ -75,13 +75,14 @@ int main(int argc, char* argv[])
 
     const app::Settings settings = app::loadSettings(app::settingsPath(), PortUnit::DefaultPortName());
     const std::string port = options.port ? *options.port : settings.port;
-    const std::uint32_t baud = options.baud ? *options.baud
-                             : settings.baudRate > 0 ? static_cast<std::uint32_t>(settings.baudRate)
-                                                     : 38400u;
+    const std::uint32_t baud = options.baud            ? *options.baud
+                               : settings.baudRate > 0 ? static_cast<std::uint32_t>(settings.baudRate)
+                                                       : 38400u;
 
     // The window keeps its gain editor locked unless settings.INI enables
     // it (before launch the gain must be 30); a script is held to the same.
-    if (options.command == ctl::Command::Set && options.setting == ctl::Setting::Gain && !settings.amplSetEnable) {
+    if (options.command == ctl::Command::Set && options.setting == ctl::Setting::Gain &&
+        !settings.amplSetEnable) {
         std::cerr << "kalvi7-ctl: gain changes are locked, as in the window: set AmplSetEnable=1 under "
                      "[Form setting] in settings.INI to allow them (before launch the gain must be 30)\n";
         return ctl::kExitUsage;
@@ -114,8 +115,8 @@ int main(int argc, char* argv[])
     QueueSource source(queue);
     auto send = [](std::uint8_t byte) { PortUnit::WriteComByte(1, byte); };
     ctl::Link link(source, send);
-    ctl::Context context{link, send, [] { return stopSignal != 0; }, std::cout, std::cerr, {},
-                         settings.continuedMode};
+    ctl::Context context{link,      send, [] { return stopSignal != 0; }, std::cout,
+                         std::cerr, {},   settings.continuedMode};
     if (options.testTimeoutMs) {
         const std::chrono::milliseconds wait(*options.testTimeoutMs);
         context.timing = {wait, wait, wait};

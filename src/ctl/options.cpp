@@ -9,16 +9,15 @@
 
 namespace ctl {
 
-const telemetry::Field kCalibrationFields[6] = {
-    telemetry::Field::Label17, telemetry::Field::Label55, telemetry::Field::Label56,
-    telemetry::Field::Label63, telemetry::Field::Label64, telemetry::Field::Label65};
+const telemetry::Field kCalibrationFields[6] = {telemetry::Field::Label17, telemetry::Field::Label55,
+                                                telemetry::Field::Label56, telemetry::Field::Label63,
+                                                telemetry::Field::Label64, telemetry::Field::Label65};
 
 namespace {
 
 [[noreturn]] void fail(const std::string& message) { throw UsageError(message); }
 
-std::int64_t toInteger(const std::string& name, const std::string& text, std::int64_t min,
-                       std::int64_t max)
+std::int64_t toInteger(const std::string& name, const std::string& text, std::int64_t min, std::int64_t max)
 {
     std::int64_t value = 0;
     const char* end = text.data() + text.size();
@@ -69,8 +68,7 @@ void checkGivenCalibration(const Options& o)
     const editors::CalibrationCheck check = editors::checkCalibrationTexts(texts);
     if (!check.ok()) {
         const auto index = static_cast<std::size_t>(check.refused);
-        fail(std::string(kCalibrationOptions[index]) + ": '" + *o.calibration[index] +
-             "' is refused: " +
+        fail(std::string(kCalibrationOptions[index]) + ": '" + *o.calibration[index] + "' is refused: " +
              editors::refusalText(check.refused, telemetry::legendOf(kCalibrationFields[index]).caption));
     }
 }
@@ -207,8 +205,9 @@ Options parseOptions(const std::vector<std::string>& args)
         }
     } else if (command == "write-calibration") {
         o.command = Command::WriteCalibration;
-        expectWords(1, "write-calibration [--a X] [--b X] [--c X] [--number N] [--board N] "
-                       "[--date dd.mm.yy] [--yes]");
+        expectWords(1,
+                    "write-calibration [--a X] [--b X] [--c X] [--number N] [--board N] "
+                    "[--date dd.mm.yy] [--yes]");
         allowOnly({"--a", "--b", "--c", "--number", "--board", "--date", "--yes"});
         bool any = false;
         for (std::size_t i = 0; i < 3; ++i)

@@ -40,8 +40,8 @@ struct Options {
     std::array<std::optional<std::string>, 6> calibration;
     bool yes = false;
 
-    std::string captureFile;            // capture
-    std::optional<double> seconds;      // capture
+    std::string captureFile;        // capture
+    std::optional<double> seconds;  // capture
 
     // Not in --help: shortens every wait (the 5 s of status, the 3 s of an
     // acknowledgement and of the watchdog) for the tests.

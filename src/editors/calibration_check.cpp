@@ -15,22 +15,17 @@ CalibrationCheck refusal(Editor editor)
 
 }  // namespace
 
-bool isFloatText(std::string_view text)
-{
-    return formats::parseDecimal(text).has_value();
-}
+bool isFloatText(std::string_view text) { return formats::parseDecimal(text).has_value(); }
 
 std::string refusalText(Editor editor, std::string_view caption)
 {
     switch (editor) {
     case Editor::Edit1:  // coefficients A, B, C
     case Editor::Edit2:
-    case Editor::Edit3:
-        return "Ошибка при вводе коэффициентов";
+    case Editor::Edit3: return "Ошибка при вводе коэффициентов";
     case Editor::Edit4:  // serial numbers, date
     case Editor::Edit5:
-    case Editor::Edit6:
-        break;
+    case Editor::Edit6: break;
     }
     const std::size_t end = caption.find_last_not_of(" :");
     caption = caption.substr(0, end == std::string_view::npos ? 0 : end + 1);
@@ -62,8 +57,7 @@ CalibrationCheck checkCalibrationTexts(const CalibrationTexts& texts)
     values.number2 = *number2;
 
     const std::string_view date = texts[5];
-    const auto dateNumber =
-        protocol::isStrictDateText(date) ? protocol::parseDateText(date) : std::nullopt;
+    const auto dateNumber = protocol::isStrictDateText(date) ? protocol::parseDateText(date) : std::nullopt;
     if (!dateNumber)
         return refusal(Editor::Edit6);
     values.date = *dateNumber;

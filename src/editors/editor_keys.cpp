@@ -9,13 +9,11 @@ int separatorLimit(Editor editor)
     switch (editor) {
     case Editor::Edit1:  // coefficients A, B, C
     case Editor::Edit2:
-    case Editor::Edit3:
-        return 1;
+    case Editor::Edit3: return 1;
     case Editor::Edit6:  // date
         return 2;
     case Editor::Edit4:  // serial numbers
-    case Editor::Edit5:
-        break;
+    case Editor::Edit5: break;
     }
     return 0;
 }
@@ -36,7 +34,7 @@ KeyVerdict filterEditorKey(Editor editor, char16_t typed, std::u16string_view re
         return KeyVerdict::MoveFocus;
     if (typed == u',' || typed == u'.') {
         return separatorCount(remainingText) < separatorLimit(editor) ? KeyVerdict::AcceptComma
-                                                                       : KeyVerdict::Refuse;
+                                                                      : KeyVerdict::Refuse;
     }
     // Minus, letters, blanks and the control characters of the clipboard
     // shortcuts alike: nothing else belongs in these editors.

@@ -14,10 +14,10 @@ namespace editors {
 using telemetry::Editor;
 
 enum class KeyVerdict {
-    Accept,      // the character goes into the editor as typed
-    AcceptComma, // a separator: goes into the editor as ","
-    MoveFocus,   // Enter: the focus moves to the next control in tab order
-    Refuse,      // the character never reaches the editor
+    Accept,       // the character goes into the editor as typed
+    AcceptComma,  // a separator: goes into the editor as ","
+    MoveFocus,    // Enter: the focus moves to the next control in tab order
+    Refuse,       // the character never reaches the editor
 };
 
 inline constexpr char16_t kBackspace = 8;

@@ -18,16 +18,22 @@ std::size_t sequenceLength(std::string_view text)
     const unsigned char lead = byte(0);
     std::size_t length = 0;
     unsigned char secondMin = 0x80, secondMax = 0xBF;  // excludes overlong forms and surrogates
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
     else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
-        if (lead == 0xE0) secondMin = 0xA0;
-        if (lead == 0xED) secondMax = 0x9F;
+        if (lead == 0xE0)
+            secondMin = 0xA0;
+        if (lead == 0xED)
+            secondMax = 0x9F;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
-        if (lead == 0xF0) secondMin = 0x90;
-        if (lead == 0xF4) secondMax = 0x8F;
+        if (lead == 0xF0)
+            secondMin = 0x90;
+        if (lead == 0xF4)
+            secondMax = 0x8F;
     } else {
         return 0;
     }
@@ -60,10 +66,7 @@ bool isDigit(std::string_view character)
     return character.size() == 1 && character[0] >= '0' && character[0] <= '9';
 }
 
-bool isWellFormed(std::string_view character)
-{
-    return sequenceLength(character) == character.size();
-}
+bool isWellFormed(std::string_view character) { return sequenceLength(character) == character.size(); }
 
 }  // namespace
 

@@ -28,17 +28,13 @@ void putU32(std::uint8_t* at, std::uint32_t value)
         at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-void putSingle(std::uint8_t* at, float value)
-{
-    putU32(at, std::bit_cast<std::uint32_t>(value));
-}
+void putSingle(std::uint8_t* at, float value) { putU32(at, std::bit_cast<std::uint32_t>(value)); }
 
 SettingsFrame settingsCommand(std::uint8_t selector, std::uint8_t frequency, std::uint8_t gain,
                               std::uint8_t navMode)
 {
     // Offset 6 carries 3 in every variant of the command.
-    const std::array<std::uint8_t, 9> body{PT_SETTINGS_WRITE, 9, selector, frequency, gain,
-                                           0, 3, 0, navMode};
+    const std::array<std::uint8_t, 9> body{PT_SETTINGS_WRITE, 9, selector, frequency, gain, 0, 3, 0, navMode};
     return wrapFixed<wireSize(9)>(body);
 }
 
@@ -71,7 +67,10 @@ std::uint8_t frequencyCode(std::int64_t kHz)
 
 SettingsFrame buildFrequencyCommand(std::uint8_t code) { return settingsCommand(SET_FREQUENCY, code, 0, 0); }
 SettingsFrame buildGainCommand(std::uint8_t gain) { return settingsCommand(SET_GAIN, 0, gain, 0); }
-SettingsFrame buildNavModeCommand(std::uint8_t navMode) { return settingsCommand(SET_NAVMODE, 0, 0, navMode); }
+SettingsFrame buildNavModeCommand(std::uint8_t navMode)
+{
+    return settingsCommand(SET_NAVMODE, 0, 0, navMode);
+}
 
 CalibrationFrame buildCalibrationWrite(const CalibrationValues& values)
 {

@@ -11,9 +11,9 @@
 
 namespace protocol {
 
-using RequestFrame = std::array<std::uint8_t, wireSize(3)>;         // 9 bytes
-using SettingsFrame = std::array<std::uint8_t, wireSize(9)>;        // 15 bytes
-using CalibrationFrame = std::array<std::uint8_t, wireSize(52)>;    // 58 bytes
+using RequestFrame = std::array<std::uint8_t, wireSize(3)>;       // 9 bytes
+using SettingsFrame = std::array<std::uint8_t, wireSize(9)>;      // 15 bytes
+using CalibrationFrame = std::array<std::uint8_t, wireSize(52)>;  // 58 bytes
 
 // Sync word + body + CRC of an arbitrary body (its length byte at offset 1
 // tells how many body bytes the CRC covers). Used by the builders below and

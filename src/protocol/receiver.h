@@ -40,9 +40,9 @@ public:
 
 private:
     ReceiverSink& sink_;
-    RxBuffer RxBuf{};            // zero-filled, lives as long as the receiver
-    std::uint8_t RxPos = 0;      // next free index; never above 198 between bytes
-    std::uint8_t RxSynced = 0;   // 1 while a frame body is being collected
+    RxBuffer RxBuf{};           // zero-filled, lives as long as the receiver
+    std::uint8_t RxPos = 0;     // next free index; never above 198 between bytes
+    std::uint8_t RxSynced = 0;  // 1 while a frame body is being collected
 };
 
 }  // namespace protocol

@@ -24,9 +24,11 @@ constexpr std::string_view kFormSection = "Form setting";
 // taken in the ANSI code page instead.
 fs::path fsPath(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
-bool readFile(const std::string& path, std::string& bytes) {
+bool readFile(const std::string& path, std::string& bytes)
+{
     std::ifstream in(fsPath(path), std::ios::binary);
-    if (!in.is_open()) return false;
+    if (!in.is_open())
+        return false;
     try {
         bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     } catch (const std::ios_base::failure&) {
@@ -37,24 +39,28 @@ bool readFile(const std::string& path, std::string& bytes) {
 
 }  // namespace
 
-std::string settingsPath() {
+std::string settingsPath()
+{
     std::error_code ec;
     const fs::path dir = fs::current_path(ec);
     const std::u8string utf8 = ec ? std::u8string(u8".") : dir.u8string();
     return std::string(utf8.begin(), utf8.end()) + "/settings.INI";
 }
 
-Settings loadSettings(const std::string& path, const std::string& defaultPort) {
+Settings loadSettings(const std::string& path, const std::string& defaultPort)
+{
     Settings settings;
     settings.port = defaultPort;
     try {
         std::string bytes;
-        if (!readFile(path, bytes)) return settings;
+        if (!readFile(path, bytes))
+            return settings;
         const IniLines ini(bytes);
         // An empty name can name no port; it is treated as missing.
         if (const auto port = ini.value(kPortSection, "Port"); port && !port->empty())
             settings.port = firstChars(*port, kMaxTextChars);
-        const auto integer = [&](std::string_view section, std::string_view key) -> std::optional<std::int32_t> {
+        const auto integer = [&](std::string_view section,
+                                 std::string_view key) -> std::optional<std::int32_t> {
             const auto text = ini.value(section, key);
             return text ? parseInteger(*text) : std::nullopt;
         };
@@ -71,20 +77,24 @@ Settings loadSettings(const std::string& path, const std::string& defaultPort) {
 }
 
 void saveSettings(const std::string& path, const std::optional<std::string>& port, std::int32_t baudRate,
-                  bool continuedMode, bool amplSetEnable) {
+                  bool continuedMode, bool amplSetEnable)
+{
     const std::string failure = "Unable to write to " + path;
     std::string bytes;
     std::error_code ec;
     // A file that is there but cannot be read would lose its other contents.
-    if (fs::exists(fsPath(path), ec) && !readFile(path, bytes)) throw std::runtime_error(failure);
+    if (fs::exists(fsPath(path), ec) && !readFile(path, bytes))
+        throw std::runtime_error(failure);
 
     IniLines ini(bytes);
-    if (port && !asOneLine(*port).empty()) ini.set(kPortSection, "Port", asOneLine(*port));
+    if (port && !asOneLine(*port).empty())
+        ini.set(kPortSection, "Port", asOneLine(*port));
     ini.set(kPortSection, "BaudRate", std::to_string(baudRate));
     ini.set(kFormSection, "ContinuedMode", continuedMode ? "1" : "0");
     ini.set(kFormSection, "AmplSetEnable", amplSetEnable ? "1" : "0");
 
-    if (!rewriteFile(fsPath(path), ini.bytes())) throw std::runtime_error(failure);
+    if (!rewriteFile(fsPath(path), ini.bytes()))
+        throw std::runtime_error(failure);
 }
 
 }  // namespace app

@@ -14,10 +14,10 @@
 namespace app {
 
 struct Settings {
-    std::string port;                 // [Port1 setting] Port
-    std::int32_t baudRate = 38400;    // [Port1 setting] BaudRate
-    bool continuedMode = false;       // [Form setting] ContinuedMode
-    bool amplSetEnable = false;       // [Form setting] AmplSetEnable
+    std::string port;               // [Port1 setting] Port
+    std::int32_t baudRate = 38400;  // [Port1 setting] BaudRate
+    bool continuedMode = false;     // [Form setting] ContinuedMode
+    bool amplSetEnable = false;     // [Form setting] AmplSetEnable
 };
 
 // The current directory followed by "/settings.INI", taken afresh each call.
@@ -36,7 +36,7 @@ Settings loadSettings(const std::string& path, const std::string& defaultPort);
 // its directory allows, else rewritten in place (see rewriteFile); a file
 // that cannot be written, or cannot be created, throws std::runtime_error
 // with "Unable to write to " followed by the path.
-void saveSettings(const std::string& path, const std::optional<std::string>& port,
-                  std::int32_t baudRate, bool continuedMode, bool amplSetEnable);
+void saveSettings(const std::string& path, const std::optional<std::string>& port, std::int32_t baudRate,
+                  bool continuedMode, bool amplSetEnable);
 
 }  // namespace app

@@ -38,8 +38,7 @@ template <std::size_t Offset>
 std::uint32_t u32(const protocol::RxBuffer& RxBuf)
 {
     static_assert(Offset + 4 <= protocol::kRxBufSize);
-    return static_cast<std::uint32_t>(RxBuf[Offset]) |
-           static_cast<std::uint32_t>(RxBuf[Offset + 1]) << 8 |
+    return static_cast<std::uint32_t>(RxBuf[Offset]) | static_cast<std::uint32_t>(RxBuf[Offset + 1]) << 8 |
            static_cast<std::uint32_t>(RxBuf[Offset + 2]) << 16 |
            static_cast<std::uint32_t>(RxBuf[Offset + 3]) << 24;
 }

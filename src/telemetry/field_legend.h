@@ -32,7 +32,7 @@ struct FieldLegend {
     const char* unit;           // of the number shown; "" for counts, codes and words
     std::optional<Field> copy;  // the operator-page field that copies this one
     const char* caption;        // the label left of the value on its row, as the window shows it
-    const char* key;            // stable ASCII name for programs (kalvi7-ctl's JSON); a copy shares its source's
+    const char* key;  // stable ASCII name for programs (kalvi7-ctl's JSON); a copy shares its source's
 };
 
 inline constexpr std::optional<Field> kNoCopy = std::nullopt;
@@ -106,9 +106,6 @@ inline constexpr std::array<FieldLegend, kFieldCount> kFieldLegend{{
 }};
 // clang-format on
 
-constexpr const FieldLegend& legendOf(Field field)
-{
-    return kFieldLegend[static_cast<std::size_t>(field)];
-}
+constexpr const FieldLegend& legendOf(Field field) { return kFieldLegend[static_cast<std::size_t>(field)]; }
 
 }  // namespace telemetry

@@ -26,8 +26,8 @@ const char* editorName(Editor editor)
 
 const char* boxName(Box box)
 {
-    static constexpr std::array<const char*, 5> names{"CheckBox26", "CheckBox32", "CheckBox33",
-                                                      "CheckBox43", "CheckBox54"};
+    static constexpr std::array<const char*, 5> names{"CheckBox26", "CheckBox32", "CheckBox33", "CheckBox43",
+                                                      "CheckBox54"};
     return names.at(static_cast<std::size_t>(box));
 }
 

@@ -11,6 +11,7 @@ namespace telemetry {
 
 // Every display field (value label) that a decoder or the watchdog writes,
 // named by its control name.
+// clang-format off
 #define KALVI7_DISPLAY_FIELDS(X)                                                         \
     X(Label4) X(Label5) X(Label6) X(Label7) X(Label8) X(Label9) X(Label12) X(Label13)    \
     X(Label17) X(Label18) X(Label21) X(Label22) X(Label23) X(Label24) X(Label25)         \
@@ -21,6 +22,7 @@ namespace telemetry {
     X(Label76) X(Label77) X(Label78) X(Label79) X(Label80) X(Label81) X(Label82)         \
     X(Label83) X(Label85) X(Label90) X(Label91) X(Label111) X(Label113) X(Label119)      \
     X(Label127) X(Label128) X(Label131) X(Label132) X(Label134) X(Label136) X(Label138)
+// clang-format on
 
 enum class Field : std::uint8_t {
 #define KALVI7_ENUM(name) name,
@@ -36,6 +38,7 @@ const char* fieldName(Field field);
 // the service-page field whose value it shows while the operator is not
 // editing. The one list of them: the decoders, the watchdog, the window and
 // the editor rules (namespace editors) all take it from here.
+// clang-format off
 #define KALVI7_CALIBRATION_EDITORS(X)                                                    \
     X(Edit1, Label17) /* coefficient A */                                               \
     X(Edit2, Label55) /* coefficient B */                                               \
@@ -43,6 +46,7 @@ const char* fieldName(Field field);
     X(Edit4, Label63) /* serial number "№ р/з:" */                                      \
     X(Edit5, Label64) /* serial number "№ б/д:" */                                      \
     X(Edit6, Label65) /* calibration date, dd.mm.yy */
+// clang-format on
 
 enum class Editor : std::uint8_t {
 #define KALVI7_ENUM(name, field) name,
@@ -96,7 +100,7 @@ public:
     virtual bool checked(Box box) const = 0;
     virtual void setChecked(Box box, bool on) = 0;
 
-    virtual void setRadioButton1(bool on) = 0;   // link indicator
+    virtual void setRadioButton1(bool on) = 0;                // link indicator
     virtual void setStatusText(const std::string& text) = 0;  // StatusBar1's one panel
 
     // One byte to the radiosonde's line (WriteComByte on channel 1).

@@ -68,20 +68,27 @@ Longitude fromAngle(real L) { return {L, std::sin(L), std::cos(L)}; }
 // the heading into 360.
 Longitude longitude(real X, real Y, real D)
 {
-    if (Y == 0) return X > 0 ? Longitude{0, 0, 1} : Longitude{kPi, 0, -1};
-    if (X == 0) return Y > 0 ? Longitude{kPi / 2, 1, 0} : Longitude{3 * kPi / 2, -1, 0};
+    if (Y == 0)
+        return X > 0 ? Longitude{0, 0, 1} : Longitude{kPi, 0, -1};
+    if (X == 0)
+        return Y > 0 ? Longitude{kPi / 2, 1, 0} : Longitude{3 * kPi / 2, -1, 0};
     const real La = arcsin(std::fabs(Y) / D);
-    if (Y > 0) return fromAngle(X > 0 ? La : kPi - La);
+    if (Y > 0)
+        return fromAngle(X > 0 ? La : kPi - La);
     return fromAngle(X < 0 ? kPi + La : 2 * kPi - La);
 }
 
 // Heading in degrees, each half-axis taken by exactly one rule.
 real heading(real N, real E)
 {
-    if (E >= 0 && N > 0) return std::atan(E / N) * kDegreesPerRadian;
-    if (E > 0 && N <= 0) return 90 + std::atan(std::fabs(N / E)) * kDegreesPerRadian;
-    if (E <= 0 && N < 0) return 180 + std::atan(std::fabs(E / N)) * kDegreesPerRadian;
-    if (E < 0 && N >= 0) return 270 + std::atan(std::fabs(N / E)) * kDegreesPerRadian;
+    if (E >= 0 && N > 0)
+        return std::atan(E / N) * kDegreesPerRadian;
+    if (E > 0 && N <= 0)
+        return 90 + std::atan(std::fabs(N / E)) * kDegreesPerRadian;
+    if (E <= 0 && N < 0)
+        return 180 + std::atan(std::fabs(E / N)) * kDegreesPerRadian;
+    if (E < 0 && N >= 0)
+        return 270 + std::atan(std::fabs(N / E)) * kDegreesPerRadian;
     return 0;  // standing still
 }
 
@@ -91,7 +98,7 @@ std::optional<Geodetic> convert(real X, real Y, real Z, real Vx, real Vy, real V
     const real D = std::sqrt(X * X + Y * Y);
     if (D == 0 && Z == 0)
         return std::nullopt;  // the Earth's centre has no latitude
-    Longitude lon;  // 0 on the polar axis
+    Longitude lon;            // 0 on the polar axis
     if (D > 0)
         lon = longitude(X, Y, D);
     g.L = lon.L;

@@ -109,8 +109,7 @@ void decodeSettings(const protocol::RxBuffer& RxBuf, FormView& form)
     writeField(form, Field::Label67, correctionText(body::u16<4>(RxBuf)));
 
     const std::uint8_t i = body::u8<6>(RxBuf);
-    writeField(form, Field::Label69,
-               formats::general(0.5L * i + 0.5L) + " мА (" + formats::decimal(i) + ")");
+    writeField(form, Field::Label69, formats::general(0.5L * i + 0.5L) + " мА (" + formats::decimal(i) + ")");
     writeField(form, Field::Label70, navModeText(body::u8<7>(RxBuf)));
 
     form.setChecked(Box::CheckBox33, false);
@@ -119,7 +118,7 @@ void decodeSettings(const protocol::RxBuffer& RxBuf, FormView& form)
 
 void decodeState(const protocol::RxBuffer& RxBuf, FormView& form)
 {
-    const std::uint8_t flags = body::u8<2>(RxBuf);  // a set bit is a fault
+    const std::uint8_t flags = body::u8<2>(RxBuf);          // a set bit is a fault
     writeField(form, Field::Label74, faultText(flags, 0));  // transmitter PLL
     writeField(form, Field::Label75, faultText(flags, 1));  // navigation module link
     writeField(form, Field::Label76, faultText(flags, 7));  // pressure sensor link

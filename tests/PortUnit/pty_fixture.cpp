@@ -22,10 +22,7 @@ extern char** environ;
 
 namespace PortTest {
 
-ByteSink::ByteSink()
-{
-    PortUnit::SetByteMessageTarget(&ByteSink::post, this);
-}
+ByteSink::ByteSink() { PortUnit::SetByteMessageTarget(&ByteSink::post, this); }
 
 ByteSink::~ByteSink()
 {
@@ -139,14 +136,12 @@ std::vector<int> ThreadWatch::newTasks() const
 {
     std::vector<int> fresh;
     const std::vector<int> now = NumberedEntries("/proc/self/task");
-    std::set_difference(now.begin(), now.end(), baseline_.begin(), baseline_.end(), std::back_inserter(fresh));
+    std::set_difference(now.begin(), now.end(), baseline_.begin(), baseline_.end(),
+                        std::back_inserter(fresh));
     return fresh;
 }
 
-std::size_t ThreadWatch::started() const
-{
-    return newTasks().size();
-}
+std::size_t ThreadWatch::started() const { return newTasks().size(); }
 
 std::chrono::nanoseconds ThreadWatch::startedCpuTime() const
 {

@@ -30,19 +30,20 @@ TEST_P(FramingCodes, GiveTheirFlagsAndReplaceEarlierOnes)
     EXPECT_TRUE(line.c_cflag & CREAD) << "flags outside the framing must stay";
 }
 
-INSTANTIATE_TEST_SUITE_P(, FramingCodes, ::testing::Values(
-    FramingCase{0, 8, 0, CS8},                              // the radiosonde's line
-    FramingCase{1, 8, 0, CS8 | PARENB | PARODD},            // odd
-    FramingCase{2, 7, 0, CS7 | PARENB},                     // even
-    FramingCase{3, 8, 0, CS8 | PARENB | CMSPAR | PARODD},   // mark
-    FramingCase{4, 8, 0, CS8 | PARENB | CMSPAR},            // space
-    FramingCase{0, 5, 2, CS5 | CSTOPB},
-    FramingCase{0, 6, 1, CS6 | CSTOPB}));                   // one and a half -> two
+INSTANTIATE_TEST_SUITE_P(, FramingCodes,
+                         ::testing::Values(FramingCase{0, 8, 0, CS8},  // the radiosonde's line
+                                           FramingCase{1, 8, 0, CS8 | PARENB | PARODD},           // odd
+                                           FramingCase{2, 7, 0, CS7 | PARENB},                    // even
+                                           FramingCase{3, 8, 0, CS8 | PARENB | CMSPAR | PARODD},  // mark
+                                           FramingCase{4, 8, 0, CS8 | PARENB | CMSPAR},           // space
+                                           FramingCase{0, 5, 2, CS5 | CSTOPB},
+                                           FramingCase{0, 6, 1, CS6 | CSTOPB}));  // one and a half -> two
 
 TEST(Framing, OutOfRangeCodesAreRefusedAndLeaveTheLineAlone)
 {
-    struct { std::uint8_t parity, dataBits, stopBits; } refused[] = {
-        {5, 8, 0}, {0, 4, 0}, {0, 9, 0}, {0, 8, 3}, {255, 255, 255}};
+    struct {
+        std::uint8_t parity, dataBits, stopBits;
+    } refused[] = {{5, 8, 0}, {0, 4, 0}, {0, 9, 0}, {0, 8, 3}, {255, 255, 255}};
     for (const auto& c : refused) {
         termios line{};
         line.c_cflag = CS8 | CREAD;
@@ -80,19 +81,23 @@ TEST(RawLine, TurnsOffEveryTranslationThatEatsBytes)
 
 TEST(BaudReadBack, AcceptsDivisorRoundingAndRejectsAnotherRate)
 {
-    struct { std::uint32_t requested, readBack; bool accepted; } cases[] = {
+    struct {
+        std::uint32_t requested, readBack;
+        bool accepted;
+    } cases[] = {
         {38400, 38400, true},
         {250000, 250000, true},
-        {250000, 245000, true},    // 2 %: what a divisor can miss by
+        {250000, 245000, true},  // 2 %: what a divisor can miss by
         {250000, 244999, false},
         {250000, 255000, true},
-        {250000, 115200, false},   // clamped to the driver's highest rate
+        {250000, 115200, false},  // clamped to the driver's highest rate
         {3000000, 4000000, false},
-        {38400, 0, false},         // hung up
+        {38400, 0, false},  // hung up
         {0, 0, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(BaudReadsBack(c.requested, c.readBack), c.accepted) << c.requested << " read back as " << c.readBack;
+        EXPECT_EQ(BaudReadsBack(c.requested, c.readBack), c.accepted)
+            << c.requested << " read back as " << c.readBack;
 }
 
 }  // namespace

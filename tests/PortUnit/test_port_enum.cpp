@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,7 +47,8 @@ protected:
         fs::create_directories(entry);
         if (boundToDriver) {
             fs::create_directories(entry / "device");
-            fs::create_directory_symlink(root_ / "sys" / "drivers" / "serial8250", entry / "device" / "driver");
+            fs::create_directory_symlink(root_ / "sys" / "drivers" / "serial8250",
+                                         entry / "device" / "driver");
         }
         if (!type.empty())
             std::ofstream(entry / "type") << type << "\n";
@@ -82,11 +83,11 @@ TEST_F(SerialTree, ListsRealPortsInNaturalOrderAndLeavesOutTheRest)
     tty("ttyUSB1", true, "", false);  // no device node
     tty("ttyACM0", true, "");
     tty("ttyAMA0", true, "");
-    tty("rfcomm0", false, "");        // Bluetooth links need no driver link
-    tty("tty0", false, "");           // virtual terminal
+    tty("rfcomm0", false, "");  // Bluetooth links need no driver link
+    tty("tty0", false, "");     // virtual terminal
     tty("console", false, "");
     tty("ptmx", false, "");
-    tty("ttyXR1", true, "");          // another real serial driver
+    tty("ttyXR1", true, "");  // another real serial driver
 
     EXPECT_EQ(ListSerialPorts(roots_),
               (std::vector<std::string>{dev("rfcomm0"), dev("ttyACM0"), dev("ttyAMA0"), dev("ttyS0"),
@@ -110,7 +111,11 @@ TEST_F(SerialTree, NoTreeOrEmptyTreeGivesAnEmptyList)
 
 TEST(NaturalOrder, NumbersCompareByValue)
 {
-    struct { const char* a; const char* b; bool less; } cases[] = {
+    struct {
+        const char* a;
+        const char* b;
+        bool less;
+    } cases[] = {
         {"ttyS2", "ttyS10", true},
         {"ttyS10", "ttyS2", false},
         {"ttyS9", "ttyS9", false},

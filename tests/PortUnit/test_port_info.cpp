@@ -87,7 +87,10 @@ public:
     const fs::path& root() const { return root_; }
     const SerialTreeRoots& roots() const { return roots_; }
 
-    std::string describe(const std::string& path) const { return DescribePortFacts(ReadPortFacts(path, roots_)); }
+    std::string describe(const std::string& path) const
+    {
+        return DescribePortFacts(ReadPortFacts(path, roots_));
+    }
 
 private:
     fs::path root_;
@@ -95,11 +98,8 @@ private:
 };
 
 const std::map<std::string, std::string> kFtdi = {
-    {"idVendor", "0403\n"},
-    {"idProduct", "6001\n"},
-    {"manufacturer", "FTDI\n"},
-    {"product", "FT232R USB UART\n"},
-    {"serial", "A50285BI\n"},
+    {"idVendor", "0403\n"},           {"idProduct", "6001\n"},  {"manufacturer", "FTDI\n"},
+    {"product", "FT232R USB UART\n"}, {"serial", "A50285BI\n"},
 };
 
 const std::string kFtdiLink = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
@@ -132,8 +132,8 @@ TEST(DescribeComPort, TellsWhatSysfsKnowsOfTheAdapter)
          ttyUSB0,
          [](const Tree& tree) {
              return "USB: 0403:6001\nПроизводитель: FTDI\nУстройство: FT232R USB UART\n"
-                    "Серийный номер: A50285BI\nДрайвер: ftdi_sio\nПостоянное имя: "
-                 + tree.byIdPath(kFtdiLink);
+                    "Серийный номер: A50285BI\nДрайвер: ftdi_sio\nПостоянное имя: " +
+                    tree.byIdPath(kFtdiLink);
          }},
         {"the same port chosen by its by-id name",
          [](Tree& tree) {
@@ -143,18 +143,22 @@ TEST(DescribeComPort, TellsWhatSysfsKnowsOfTheAdapter)
          [](const Tree& tree) { return tree.byIdPath(kFtdiLink); },
          [](const Tree& tree) {
              return "USB: 0403:6001\nПроизводитель: FTDI\nУстройство: FT232R USB UART\n"
-                    "Серийный номер: A50285BI\nДрайвер: ftdi_sio\nПостоянное имя: "
-                 + tree.byIdPath(kFtdiLink);
+                    "Серийный номер: A50285BI\nДрайвер: ftdi_sio\nПостоянное имя: " +
+                    tree.byIdPath(kFtdiLink);
          }},
         {"adapter without serial number, manufacturer or by-id name (a CH340 reports none)",
          [](Tree& tree) {
-             ftdiAdapter(tree, {{"idVendor", "1a86\n"}, {"idProduct", "7523\n"}, {"product", "USB Serial\n"}});
+             ftdiAdapter(tree,
+                         {{"idVendor", "1a86\n"}, {"idProduct", "7523\n"}, {"product", "USB Serial\n"}});
          },
          ttyUSB0,
-         [](const Tree&) { return std::string("USB: 1a86:7523\nУстройство: USB Serial\nДрайвер: ftdi_sio"); }},
+         [](const Tree&) {
+             return std::string("USB: 1a86:7523\nУстройство: USB Serial\nДрайвер: ftdi_sio");
+         }},
         {"ACM modem: the port device is the USB interface itself",
          [](Tree& tree) {
-             tree.device("pci0000:00/usb3/3-1", {{"idVendor", "2341\n"}, {"idProduct", "0043\n"},
+             tree.device("pci0000:00/usb3/3-1", {{"idVendor", "2341\n"},
+                                                 {"idProduct", "0043\n"},
                                                  {"manufacturer", "Arduino (www.arduino.cc)\n"},
                                                  {"serial", "85736323838351F0E1B0\n"}});
              tree.tty("ttyACM0", tree.device("pci0000:00/usb3/3-1/3-1:1.0"), "cdc_acm");
@@ -163,8 +167,8 @@ TEST(DescribeComPort, TellsWhatSysfsKnowsOfTheAdapter)
          [](const Tree& tree) { return tree.dev("ttyACM0"); },
          [](const Tree& tree) {
              return "USB: 2341:0043\nПроизводитель: Arduino (www.arduino.cc)\nСерийный номер: "
-                    "85736323838351F0E1B0\nДрайвер: cdc_acm\nПостоянное имя: "
-                 + tree.byIdPath("usb-Arduino__www.arduino.cc__85736323838351F0E1B0-if00");
+                    "85736323838351F0E1B0\nДрайвер: cdc_acm\nПостоянное имя: " +
+                    tree.byIdPath("usb-Arduino__www.arduino.cc__85736323838351F0E1B0-if00");
          }},
         {"UART on the main board: only its driver",
          [](Tree& tree) { tree.tty("ttyS0", tree.device("pnp0/00:04"), "serial"); },
@@ -184,15 +188,16 @@ TEST(DescribeComPort, TellsWhatSysfsKnowsOfTheAdapter)
          [](const Tree&) { return std::string("Драйвер: serial"); }},
         {"port bound to no driver: nothing",
          [](Tree& tree) { tree.tty("ttyS1", tree.device("platform/serial8250"), ""); },
-         [](const Tree& tree) { return tree.dev("ttyS1"); },
-         [](const Tree&) { return std::string(); }},
+         [](const Tree& tree) { return tree.dev("ttyS1"); }, [](const Tree&) { return std::string(); }},
         {"unreadable attributes are left out, control characters shown as ?",
          [](Tree& tree) {
-             ftdiAdapter(tree, {{"idVendor", "0403\n"}, {"idProduct", "6015\n"},
+             ftdiAdapter(tree, {{"idVendor", "0403\n"},
+                                {"idProduct", "6015\n"},
                                 {"product", "FT230X\tBasic\x01UART  \nsecond line\n"}});
              // Directories in the place of attribute files cannot be read,
              // whoever runs the test.
-             fs::create_directories(tree.root() / "sys/devices/pci0000:00/0000:00:14.0/usb1/1-2/manufacturer");
+             fs::create_directories(tree.root() /
+                                    "sys/devices/pci0000:00/0000:00:14.0/usb1/1-2/manufacturer");
              fs::create_directories(tree.root() / "sys/devices/pci0000:00/0000:00:14.0/usb1/1-2/serial");
          },
          ttyUSB0,
@@ -210,11 +215,8 @@ TEST(DescribeComPort, TellsWhatSysfsKnowsOfTheAdapter)
              fs::create_symlink(byId / "loop-2", byId / "loop-1");
              fs::create_symlink(byId / "loop-1", byId / "loop-2");
          },
-         ttyUSB0,
-         [](const Tree&) { return std::string(); }},
-        {"port the system does not know",
-         [](Tree&) {},
-         [](const Tree& tree) { return tree.dev("ttyUSB7"); },
+         ttyUSB0, [](const Tree&) { return std::string(); }},
+        {"port the system does not know", [](Tree&) {}, [](const Tree& tree) { return tree.dev("ttyUSB7"); },
          [](const Tree&) { return std::string(); }},
     };
     int index = 0;
@@ -268,8 +270,8 @@ TEST(LockHolder, NamesTheProgramFromAProcTree)
     struct stat info {};
     ASSERT_EQ(fstat(fd, &info), 0);
     char line[128];
-    std::snprintf(line, sizeof line, "1: FLOCK  ADVISORY  WRITE 4242 %02x:%02x:%llu 0 EOF\n", major(info.st_dev),
-                  minor(info.st_dev), static_cast<unsigned long long>(info.st_ino));
+    std::snprintf(line, sizeof line, "1: FLOCK  ADVISORY  WRITE 4242 %02x:%02x:%llu 0 EOF\n",
+                  major(info.st_dev), minor(info.st_dev), static_cast<unsigned long long>(info.st_ino));
 
     EXPECT_EQ(LockHolder(fd, proc.string()), "") << "no lock table";
     std::ofstream(proc / "locks") << line;
@@ -282,9 +284,14 @@ TEST(LockHolder, NamesTheProgramFromAProcTree)
 
 TEST(OpenFailureReason, GivesAFixedLinePerErrorWithTheRemedyForTheUsualCauses)
 {
-    const std::string dialout = "добавьте пользователя в группу dialout командой sudo usermod -aG dialout $USER"
-                                " и войдите в систему заново.";
-    struct { int error; std::string holder; std::string line; } cases[] = {
+    const std::string dialout =
+        "добавьте пользователя в группу dialout командой sudo usermod -aG dialout $USER"
+        " и войдите в систему заново.";
+    struct {
+        int error;
+        std::string holder;
+        std::string line;
+    } cases[] = {
         {EACCES, "", "Нет прав на доступ к порту (EACCES): " + dialout},
         {EPERM, "", "Нет прав на доступ к порту (EPERM): " + dialout},
         {EBUSY, "", "Порт занят другой программой (EBUSY)."},

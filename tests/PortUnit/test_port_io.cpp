@@ -24,7 +24,7 @@ protected:
     }
 
     Pty pty;
-    ByteSink sink;  // after pty: closes the port before the master goes
+    ByteSink sink;        // after pty: closes the port before the master goes
     ThreadWatch threads;  // the reader is the one thread started after it
 };
 
@@ -181,7 +181,8 @@ TEST_F(OpenPort, AReaderHeldAtTheLimitStillClosesPromptly)
     const auto closing = std::chrono::steady_clock::now();
     PortUnit::CloseComPort(true);
     EXPECT_LT(std::chrono::steady_clock::now() - closing, 200ms)
-        << "closing waited for the reader; a machine so busy that a woken thread waits 200 ms for a processor "
+        << "closing waited for the reader; a machine so busy that a woken thread waits 200 ms for a "
+           "processor "
            "fails this too";
     EXPECT_FALSE(PortUnit::IsReaderRunning());
     sending.store(false);
@@ -236,7 +237,8 @@ TEST_F(OpenPort, AHungUpLineCostsNoProcessorAndStillClosesPromptly)
     const auto closing = std::chrono::steady_clock::now();
     PortUnit::CloseComPort(true);
     EXPECT_LT(std::chrono::steady_clock::now() - closing, 200ms)
-        << "closing waited for the reader; a machine so busy that a woken thread waits 200 ms for a processor "
+        << "closing waited for the reader; a machine so busy that a woken thread waits 200 ms for a "
+           "processor "
            "fails this too";
     EXPECT_FALSE(PortUnit::IsReaderRunning());
 }
@@ -286,12 +288,13 @@ TEST_F(OpenPort, APeerThatNeverReadsCannotHoldTheWriterForLong)
     }
     const ThreadTimes after = CallingThreadTimes();
     const auto wall = std::chrono::steady_clock::now() - start;
-    const auto blocked = wall - (after.running - before.running)
-        - (after.waitingForProcessor - before.waitingForProcessor);
+    const auto blocked =
+        wall - (after.running - before.running) - (after.waitingForProcessor - before.waitingForProcessor);
     EXPECT_EQ(written, 200000) << "20 s were not enough for the bytes";
     EXPECT_LT(blocked, 1500ms) << "the writer was blocked for "
                                << std::chrono::duration_cast<std::chrono::milliseconds>(blocked).count()
-                               << " ms of " << std::chrono::duration_cast<std::chrono::milliseconds>(wall).count()
+                               << " ms of "
+                               << std::chrono::duration_cast<std::chrono::milliseconds>(wall).count()
                                << " ms; one wait for room is 500 ms";
 
     // What did get into the buffers arrives intact, and once the peer reads

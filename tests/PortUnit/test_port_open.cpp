@@ -56,7 +56,12 @@ TEST(OpenComPort, PathsThatAreNoPortFailAtTheStepThatCannotBeDone)
     const fs::path directory = ScratchPath("dir");
     fs::create_directories(directory);
 
-    struct { std::string path; const char* text; const char* reason; bool leftOpen; } cases[] = {
+    struct {
+        std::string path;
+        const char* text;
+        const char* reason;
+        bool leftOpen;
+    } cases[] = {
         {"/dev/kalvi7-no-such-port", "Ошибка: порт стенда не открыт", "Такого порта нет (ENOENT).", false},
         {"", "Ошибка: порт стенда не открыт", "Такого порта нет (ENOENT).", false},
         {directory.string(), "Ошибка: порт стенда не открыт", "Указан каталог, а не порт (EISDIR).", false},
@@ -85,15 +90,18 @@ TEST(OpenComPort, RefusedLineSettingsLeaveThePortOpenWithoutReader)
 {
     Pty pty;
     ByteSink sink;
-    struct { std::uint32_t baud; std::uint8_t parity, dataBits, stopBits; } refused[] = {
-        {0, 0, 8, 0},        // 0 is "hang up" to a terminal, not a speed
+    struct {
+        std::uint32_t baud;
+        std::uint8_t parity, dataBits, stopBits;
+    } refused[] = {
+        {0, 0, 8, 0},  // 0 is "hang up" to a terminal, not a speed
         {38400, 5, 8, 0},
         {38400, 0, 9, 0},
         {38400, 0, 8, 3},
     };
     for (const auto& c : refused) {
-        SCOPED_TRACE(testing::Message() << c.baud << " " << int(c.parity) << " " << int(c.dataBits) << " "
-                                        << int(c.stopBits));
+        SCOPED_TRACE(testing::Message()
+                     << c.baud << " " << int(c.parity) << " " << int(c.dataBits) << " " << int(c.stopBits));
         EXPECT_EQ(OpenError(pty.slavePath(), c.baud, c.parity, c.dataBits, c.stopBits),
                   "Ошибка установки параметров порта");
         EXPECT_TRUE(PortUnit::IsPortOpen());
@@ -149,8 +157,9 @@ TEST(OpenComPort, FramingTheDriverDropsIsReportedAsRefused)
     ASSERT_EQ(tcgetattr(observer, &line), 0);
     cfmakeraw(&line);
     line.c_cflag = (line.c_cflag & ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD)) | CS8 | PARENB | PARODD;
-    const bool kernelKeepsOddParity = tcsetattr(observer, TCSANOW, &line) == 0 && tcgetattr(observer, &line) == 0
-        && (line.c_cflag & (PARENB | PARODD)) == (PARENB | PARODD);
+    const bool kernelKeepsOddParity = tcsetattr(observer, TCSANOW, &line) == 0 &&
+                                      tcgetattr(observer, &line) == 0 &&
+                                      (line.c_cflag & (PARENB | PARODD)) == (PARENB | PARODD);
     close(observer);
 
     ByteSink sink;
@@ -189,9 +198,9 @@ TEST(OpenComPort, AnOpenPortIsRefusedToEveryoneElse)
         std::getline(comm, name);
         return name;
     }();
-    const std::string heldReason = geteuid() == 0
-        ? "Порт занят другой программой: " + ownName + ", PID " + std::to_string(getpid()) + " (EWOULDBLOCK)."
-        : "Порт занят другой программой (EBUSY).";
+    const std::string heldReason = geteuid() == 0 ? "Порт занят другой программой: " + ownName + ", PID " +
+                                                        std::to_string(getpid()) + " (EWOULDBLOCK)."
+                                                  : "Порт занят другой программой (EBUSY).";
     EXPECT_EQ(heldText, "Ошибка: порт стенда не открыт\n" + heldReason);
 
     PortUnit::CloseComPort(true);
@@ -206,9 +215,10 @@ TEST(OpenComPort, APortTheUserMayNotOpenNamesTheDialoutGroup)
     ASSERT_EQ(chmod(pty.slavePath().c_str(), 0), 0);
     const auto [status, text] = RunOpenProbe(pty.slavePath(), true);
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(text, "Ошибка: порт стенда не открыт\n"
-                    "Нет прав на доступ к порту (EACCES): добавьте пользователя в группу dialout командой "
-                    "sudo usermod -aG dialout $USER и войдите в систему заново.");
+    EXPECT_EQ(text,
+              "Ошибка: порт стенда не открыт\n"
+              "Нет прав на доступ к порту (EACCES): добавьте пользователя в группу dialout командой "
+              "sudo usermod -aG dialout $USER и войдите в систему заново.");
 }
 
 TEST(OpenComPort, TakesAnyPathThatLeadsToAPort)

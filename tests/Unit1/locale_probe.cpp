@@ -13,17 +13,17 @@
 // Exit code 0 when the window could be driven; the verdict is the test's.
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QComboBox>
 
+#include <langinfo.h>
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
-#include <langinfo.h>
 #include <string>
 #include <vector>
 
@@ -31,9 +31,9 @@
 #include "error_box.h"
 #include "host_frames.h"
 #include "port_enum_linux.h"
+#include "support/window_harness.h"
 #include "telemetry.h"
 #include "ui_TForm1.h"
-#include "support/window_harness.h"
 
 namespace {
 
@@ -78,7 +78,9 @@ Bytes sentFor(harness::Pty& pty, std::size_t length)
 void type(QWidget& widget, const QString& text)
 {
     for (QChar c : text) {
-        const int key = c == u',' ? Qt::Key_Comma : c.isDigit() && c.unicode() < 128 ? Qt::Key_0 + (c.unicode() - '0') : 0;
+        const int key = c == u','                          ? Qt::Key_Comma
+                        : c.isDigit() && c.unicode() < 128 ? Qt::Key_0 + (c.unicode() - '0')
+                                                           : 0;
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
         QApplication::sendEvent(&widget, &press);
         QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
@@ -103,9 +105,8 @@ Bytes ackFrame(std::uint8_t code)
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    errorbox::setCaptureForTest([](const QString& text) {
-        std::fprintf(stderr, "error box: %s\n", text.toUtf8().constData());
-    });
+    errorbox::setCaptureForTest(
+        [](const QString& text) { std::fprintf(stderr, "error box: %s\n", text.toUtf8().constData()); });
 
     print("system", QLocale::system().name());
     print("system.digits", QLocale::system().toString(403000));
@@ -173,10 +174,13 @@ int main(int argc, char* argv[])
     for (int i = 0; i < 6; ++i)
         print("edit." + edits[i]->objectName().toStdString(), edits[i]->text());
     feed(form, ackFrame(3));
-    print("status", form.ui()->StatusBar1->findChild<QWidget*>(QStringLiteral("StatusBar1Panel"))->property("text").toString());
+    print("status", form.ui()
+                        ->StatusBar1->findChild<QWidget*>(QStringLiteral("StatusBar1Panel"))
+                        ->property("text")
+                        .toString());
 
-    std::vector<std::string> names = {"ttyUSB10", "ttyS10", "ttyUSB9", "ttyS2", "ttyACM0", "ttyS02",
-                                      "rfcomm1", "ttyAMA0", "ttyİ1", "ttyi1", "ttyI1"};
+    std::vector<std::string> names = {"ttyUSB10", "ttyS10",  "ttyUSB9", "ttyS2", "ttyACM0", "ttyS02",
+                                      "rfcomm1",  "ttyAMA0", "ttyİ1",   "ttyi1", "ttyI1"};
     std::sort(names.begin(), names.end(), PortUnit::detail::NaturalLess);
     std::string sorted;
     for (const std::string& name : names)

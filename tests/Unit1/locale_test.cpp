@@ -9,8 +9,8 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QString>
 #include <QProcessEnvironment>
+#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -26,11 +26,11 @@ namespace {
 using Shown = std::map<std::string, std::string>;
 
 struct LocaleCase {
-    const char* source;       // locale source in /usr/share/i18n/locales; "" for C
-    const char* lang;         // LANG
-    const char* qtName;       // the name the toolkit gives the system locale
-    const char* separator;    // the time separator expected
-    bool nativeDigits;        // the locale's own digits are not Latin
+    const char* source;     // locale source in /usr/share/i18n/locales; "" for C
+    const char* lang;       // LANG
+    const char* qtName;     // the name the toolkit gives the system locale
+    const char* separator;  // the time separator expected
+    bool nativeDigits;      // the locale's own digits are not Latin
 };
 
 // Eastern Arabic, Persian, Bengali and Devanagari digits; "." and word
@@ -133,7 +133,8 @@ TEST_P(UnderLocale, EditorsSendTheSameFramesAndTextsStayLatin)
                          locpath.filePath(QString::fromLatin1(locale.lang))});
         ASSERT_TRUE(localedef.waitForFinished(120000))
             << "localedef (Debian package libc-bin, sources in package locales) did not run";
-        ASSERT_TRUE(QFile::exists(locpath.filePath(QString::fromLatin1(locale.lang) + QStringLiteral("/LC_TIME"))))
+        ASSERT_TRUE(
+            QFile::exists(locpath.filePath(QString::fromLatin1(locale.lang) + QStringLiteral("/LC_TIME"))))
             << "localedef made no " << locale.lang << " (are the sources of package locales installed?)";
     }
 
@@ -187,8 +188,8 @@ TEST_P(UnderLocale, EditorsSendTheSameFramesAndTextsStayLatin)
     std::string separator;
     for (char c : std::string(locale.separator))
         separator += std::string("\\") + c;
-    EXPECT_TRUE(std::regex_match(
-        shown.at("status"), std::regex("Настройки сохранены [0-9]{2}" + separator + "[0-9]{2}" + separator + "[0-9]{2}")))
+    EXPECT_TRUE(std::regex_match(shown.at("status"), std::regex("Настройки сохранены [0-9]{2}" + separator +
+                                                                "[0-9]{2}" + separator + "[0-9]{2}")))
         << shown.at("status");
 }
 

@@ -14,8 +14,8 @@
 #include <QTest>
 
 #include "TForm1.h"
-#include "ui_TForm1.h"
 #include "support/window_harness.h"
+#include "ui_TForm1.h"
 
 namespace {
 
@@ -75,7 +75,8 @@ TEST(EditorGeometry, ParameterEditorsSitInTheirPlacesAndShowTheirWidestTexts)
     }
     // Every entry of the navigation list, not only the first.
     for (int i = 0; i < ui.ComboBox16->count(); ++i)
-        EXPECT_GE(textRoom(*ui.ComboBox16), ui.ComboBox16->fontMetrics().horizontalAdvance(ui.ComboBox16->itemText(i)))
+        EXPECT_GE(textRoom(*ui.ComboBox16),
+                  ui.ComboBox16->fontMetrics().horizontalAdvance(ui.ComboBox16->itemText(i)))
             << ui.ComboBox16->itemText(i).toStdString();
 }
 

@@ -96,7 +96,8 @@ protected:
     }
     std::array<QLineEdit*, 6> edits()
     {
-        return {widget<QLineEdit>("Edit1"), widget<QLineEdit>("Edit2"), widget<QLineEdit>("Edit3"), widget<QLineEdit>("Edit4"), widget<QLineEdit>("Edit5"), widget<QLineEdit>("Edit6")};
+        return {widget<QLineEdit>("Edit1"), widget<QLineEdit>("Edit2"), widget<QLineEdit>("Edit3"),
+                widget<QLineEdit>("Edit4"), widget<QLineEdit>("Edit5"), widget<QLineEdit>("Edit6")};
     }
     void setTexts(const std::array<const char*, 6>& texts)
     {
@@ -128,8 +129,8 @@ TEST_F(EditorsTest, FrequencyButtonSendsTheCodeOfTheSpinText)
 {
     // 403000 kHz, the start value, as the radiosonde's manual lists it.
     widget<QPushButton>("SpeedButton1")->click();
-    EXPECT_EQ(form.written, (Bytes{0xAA, 0xAA, 0xBF, 0x35, 0x03, 0x09, 0x01, 0x3C, 0x00, 0x00,
-                                   0x03, 0x00, 0x00, 0x3B, 0x96}));
+    EXPECT_EQ(form.written, (Bytes{0xAA, 0xAA, 0xBF, 0x35, 0x03, 0x09, 0x01, 0x3C, 0x00, 0x00, 0x03, 0x00,
+                                   0x00, 0x3B, 0x96}));
 
     struct Case {
         int value;
@@ -153,10 +154,11 @@ TEST_F(EditorsTest, FrequencyButtonSendsTheCodeOfTheSpinText)
 
 TEST_F(EditorsTest, NavigationModeButtonSendsTheSelectedIndex)
 {
-    widget<QComboBox>("ComboBox16")->setCurrentIndex(widget<QComboBox>("ComboBox16")->findText(QStringLiteral("GPS")));
+    widget<QComboBox>("ComboBox16")
+        ->setCurrentIndex(widget<QComboBox>("ComboBox16")->findText(QStringLiteral("GPS")));
     widget<QPushButton>("SpeedButton2")->click();
-    EXPECT_EQ(form.written, (Bytes{0xAA, 0xAA, 0xBF, 0x35, 0x03, 0x09, 0x10, 0x00, 0x00, 0x00,
-                                   0x03, 0x00, 0x02, 0xBE, 0x6A}));
+    EXPECT_EQ(form.written, (Bytes{0xAA, 0xAA, 0xBF, 0x35, 0x03, 0x09, 0x10, 0x00, 0x00, 0x00, 0x03, 0x00,
+                                   0x02, 0xBE, 0x6A}));
 }
 
 TEST_F(EditorsTest, GainEditorIsLockedUnlessTheSettingsEnableIt)
@@ -168,8 +170,8 @@ TEST_F(EditorsTest, GainEditorIsLockedUnlessTheSettingsEnableIt)
 
     // The handler itself sends the gain, 30 at start.
     form.SpeedButton3Click();
-    EXPECT_EQ(form.written, (Bytes{0xAA, 0xAA, 0xBF, 0x35, 0x03, 0x09, 0x02, 0x00, 0x1E, 0x00,
-                                   0x03, 0x00, 0x00, 0xA5, 0xA8}));
+    EXPECT_EQ(form.written, (Bytes{0xAA, 0xAA, 0xBF, 0x35, 0x03, 0x09, 0x02, 0x00, 0x1E, 0x00, 0x03, 0x00,
+                                   0x00, 0xA5, 0xA8}));
     EXPECT_FALSE(widget<QSpinBox>("SpinEdit1")->isEnabled());
     EXPECT_FALSE(widget<QPushButton>("SpeedButton3")->isEnabled());
 }
@@ -219,7 +221,7 @@ TEST_F(EditorsTest, SuccessfulWriteSendsTheFrameAndLeavesEditMode)
     const std::uint8_t* body = w.data() + 4;
     EXPECT_EQ(Bytes(w.begin(), w.begin() + 4), (Bytes{0xAA, 0xAA, 0xBF, 0x35}));
     EXPECT_EQ(Bytes(body, body + 4), (Bytes{0x02, 52, 0xB1, 0x55}));
-    EXPECT_EQ(Bytes(body + 4, body + 8), (Bytes{0x00, 0x00, 0xC0, 0x3F}));  // 1.5f
+    EXPECT_EQ(Bytes(body + 4, body + 8), (Bytes{0x00, 0x00, 0xC0, 0x3F}));   // 1.5f
     EXPECT_EQ(Bytes(body + 8, body + 12), (Bytes{0x00, 0x00, 0x20, 0xC2}));  // -40.0f
     float c = 0;
     std::memcpy(&c, body + 12, 4);
@@ -247,11 +249,11 @@ TEST_F(EditorsTest, RefusedWriteNamesTheFieldAndKeepsEverything)
         const char* message;
     };
     const Case cases[] = {
-        {{"", "2", "3", "4", "5", "06.07.08"}, 0, coefficients},       // empty coefficient
-        {{"1.5", "2", "3", "4", "5", "06.07.08"}, 0, coefficients},    // pasted with a point
+        {{"", "2", "3", "4", "5", "06.07.08"}, 0, coefficients},     // empty coefficient
+        {{"1.5", "2", "3", "4", "5", "06.07.08"}, 0, coefficients},  // pasted with a point
         {{"1,5", "1,5,5", "3", "4", "5", "06.07.08"}, 1, coefficients},
         {{"1,5", "2", "1E39", "4", "5", "06.07.08"}, 2, coefficients},  // beyond single precision
-        {{"1,5", "x", "3", "-", "-", "-"}, 1, coefficients},           // the first that fails
+        {{"1,5", "x", "3", "-", "-", "-"}, 1, coefficients},            // the first that fails
         // After a link drop the numbers and the date hold "-"; the operator
         // retyped A, B and C, which are fine.
         {{"1,5", "2", "3", "-", "-", "-"}, 3, "Ошибка при вводе поля «№ р/з»"},
@@ -306,7 +308,7 @@ TEST_F(EditorsTest, KeyFilterOnTypedCharacters)
         {widget<QLineEdit>("Edit1"), "1", ".5", "1,5"},    // "." enters as ","
         {widget<QLineEdit>("Edit1"), "1", ",5,.", "1,5"},  // one separator in a coefficient
         {widget<QLineEdit>("Edit3"), "2", ",5", "2,5"},
-        {widget<QLineEdit>("Edit4"), "12", ".,", "12"},    // none in the numbers
+        {widget<QLineEdit>("Edit4"), "12", ".,", "12"},  // none in the numbers
         {widget<QLineEdit>("Edit5"), "", "7.", "7"},
         {widget<QLineEdit>("Edit6"), "", "01.02,03.", "01,02,03"},  // two in the date
         {widget<QLineEdit>("Edit6"), "01.02.0", "3.", "01.02.03"},

@@ -18,9 +18,9 @@
 #include "field_backdrop.h"
 #include "frame.h"
 #include "host_frames.h"
+#include "support/window_harness.h"
 #include "telemetry.h"
 #include "ui_TForm1.h"
-#include "support/window_harness.h"
 
 using namespace harness;
 using telemetry::Field;
@@ -36,13 +36,13 @@ Bytes movingFrame(int step)
         for (int i = 0; i < size; ++i)
             body[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
     };
-    body[6] = static_cast<std::uint8_t>(step % 60);                 // second
-    put(8, static_cast<std::uint32_t>(285123456 + 731 * step), 4);  // X
-    put(16, static_cast<std::uint32_t>(525000000 - 977 * step), 4); // Z
-    put(24, static_cast<std::uint32_t>(310 + 7 * step), 2);         // Vz
-    put(32, static_cast<std::uint32_t>(2345 - 13 * step), 2);       // temperature
-    put(34, static_cast<std::uint32_t>(5012 + 29 * step), 2);       // humidity
-    put(36, static_cast<std::uint32_t>(10132 - 3 * step), 2);       // pressure
+    body[6] = static_cast<std::uint8_t>(step % 60);                  // second
+    put(8, static_cast<std::uint32_t>(285123456 + 731 * step), 4);   // X
+    put(16, static_cast<std::uint32_t>(525000000 - 977 * step), 4);  // Z
+    put(24, static_cast<std::uint32_t>(310 + 7 * step), 2);          // Vz
+    put(32, static_cast<std::uint32_t>(2345 - 13 * step), 2);        // temperature
+    put(34, static_cast<std::uint32_t>(5012 + 29 * step), 2);        // humidity
+    put(36, static_cast<std::uint32_t>(10132 - 3 * step), 2);        // pressure
     return protocol::wrapBody(body);
 }
 

@@ -6,8 +6,8 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QSignalSpy>
 #include <QHelpEvent>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
 #include <QToolTip>
@@ -18,8 +18,8 @@
 #include "PortSelector.h"
 #include "PortUnit.h"
 #include "TForm1.h"
-#include "ui_TForm1.h"
 #include "support/window_harness.h"
+#include "ui_TForm1.h"
 
 using namespace harness;
 
@@ -137,12 +137,14 @@ TEST_F(PortSelectorTest, EachEntryCarriesWhatTheSystemKnowsOfItsAdapterAsItsTool
     // The system knows nothing of a pseudo-terminal or a missing port: no
     // entry tool tip, and the list shows nothing over them.
     for (const QString& port : {QString::fromStdString(pty.slavePath()), kAbsentPort})
-        EXPECT_FALSE(selector().itemData(selector().findText(port), Qt::ToolTipRole).isValid()) << port.toStdString();
+        EXPECT_FALSE(selector().itemData(selector().findText(port), Qt::ToolTipRole).isValid())
+            << port.toStdString();
 
     // A stand-in for the system, which knows the radiosonde's port; one
     // adapter reports markup in its product name, which stays text.
     const QString ptyPort = QString::fromStdString(pty.slavePath());
-    const QString description = QStringLiteral("USB: 0403:6001\nПроизводитель: FTDI\nСерийный номер: A50285BI");
+    const QString description =
+        QStringLiteral("USB: 0403:6001\nПроизводитель: FTDI\nСерийный номер: A50285BI");
     selector().setDescriberForTest([&](const QString& port) {
         if (port == ptyPort)
             return description;
@@ -160,9 +162,9 @@ TEST_F(PortSelectorTest, EachEntryCarriesWhatTheSystemKnowsOfItsAdapterAsItsTool
         return rendered.toPlainText();
     };
     const auto expectedTip = [&](const QString& port) {
-        return port == ptyPort ? description
-             : port == kAbsentPort ? QStringLiteral("Устройство: <b>UART</b>")
-                                   : QStringLiteral("(none)");
+        return port == ptyPort       ? description
+               : port == kAbsentPort ? QStringLiteral("Устройство: <b>UART</b>")
+                                     : QStringLiteral("(none)");
     };
 
     // The entries present, and those the refresh puts in when the list

@@ -86,7 +86,8 @@ TEST(Program, FirstRequestAfterThreeSecondsAndSettingsWrittenOnSigterm)
     EXPECT_GE(firstByteAt, 2900);
     ASSERT_GE(portOpenedAt, 0) << "the port was never seen open";
     EXPECT_LE(firstByteAt - portOpenedAt, 4000)
-        << "the first request came " << firstByteAt << " ms after the start and " << firstByteAt - portOpenedAt
+        << "the first request came " << firstByteAt << " ms after the start and "
+        << firstByteAt - portOpenedAt
         << " ms after the port was opened; a machine that holds the program's timer back by a second also "
            "fails this";
 

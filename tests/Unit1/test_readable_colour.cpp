@@ -21,11 +21,11 @@ TEST(ReadableColour, ContrastRatioMatchesTheKnownFigures)
     };
     const Case cases[] = {
         {kBlack, kWhite, 21.0},
-        {kWhite, kBlack, 21.0},               // either order
-        {{118, 118, 118}, kWhite, 4.54},      // the classic lightest grey for text on white
-        {{255, 0, 0}, kWhite, 4.00},          // pure red on white
-        {{255, 0, 0}, {239, 239, 239}, 3.47}, // red on a light window face
-        {kBlack, {50, 50, 50}, 1.64},         // black on a dark theme's grey
+        {kWhite, kBlack, 21.0},                // either order
+        {{118, 118, 118}, kWhite, 4.54},       // the classic lightest grey for text on white
+        {{255, 0, 0}, kWhite, 4.00},           // pure red on white
+        {{255, 0, 0}, {239, 239, 239}, 3.47},  // red on a light window face
+        {kBlack, {50, 50, 50}, 1.64},          // black on a dark theme's grey
         {{255, 0, 0}, {50, 50, 50}, 3.21},
         {{12, 34, 56}, {12, 34, 56}, 1.0},
     };
@@ -118,8 +118,7 @@ TEST(ReadableColour, ReadableOnMovesOnlyAsFarAsItMust)
         const Rgb background{static_cast<std::uint8_t>(grey), static_cast<std::uint8_t>(grey),
                              static_cast<std::uint8_t>(grey)};
         for (const Rgb colour : {Rgb{255, 0, 0}, Rgb{128, 128, 128}, background})
-            EXPECT_GE(contrastRatio(readableOn(colour, background, kTextContrast), background),
-                      kTextContrast)
+            EXPECT_GE(contrastRatio(readableOn(colour, background, kTextContrast), background), kTextContrast)
                 << grey;
     }
 }

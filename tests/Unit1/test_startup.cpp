@@ -27,9 +27,9 @@
 #include "PortSelector.h"
 #include "PortUnit.h"
 #include "TForm1.h"
+#include "support/window_harness.h"
 #include "telemetry.h"
 #include "ui_TForm1.h"
-#include "support/window_harness.h"
 
 using namespace harness;
 
@@ -172,8 +172,9 @@ TEST_F(StartupTest, APortThatDoesNotOpenGivesTheSystemsReasonOnTheBoxsSecondLine
     const Case cases[] = {
         {"mode 000, as to a user outside the dialout group",
          [](const Pty& pty) { ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0), 0); },
-         QStringLiteral("Нет прав на доступ к порту (EACCES): добавьте пользователя в группу dialout командой "
-                        "sudo usermod -aG dialout $USER и войдите в систему заново.")},
+         QStringLiteral(
+             "Нет прав на доступ к порту (EACCES): добавьте пользователя в группу dialout командой "
+             "sudo usermod -aG dialout $USER и войдите в систему заново.")},
         {"locked by another program (this test)",
          [&lockFd](const Pty& pty) {
              lockFd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -23,10 +23,10 @@
 #include "PortUnit.h"
 #include "TForm1.h"
 #include "frame.h"
-#include "telemetry.h"
-#include "ui_TForm1.h"
 #include "support/counting_window.h"
 #include "support/window_harness.h"
+#include "telemetry.h"
+#include "ui_TForm1.h"
 
 using namespace harness;
 using telemetry::Field;
@@ -75,10 +75,8 @@ TEST_F(WindowTest, OneRequestChainFromTheWatchdogToTheStatePacket)
         requests.clear();
 
         const std::function<void()> steps[] = {
-            [&] { form->Timer3Timer(); },
-            [&] { pty.send(telemetryFrame(1)); },
-            [&] { pty.send(calibrationFrame()); },
-            [&] { pty.send(settingsFrame()); },
+            [&] { form->Timer3Timer(); },          [&] { pty.send(telemetryFrame(1)); },
+            [&] { pty.send(calibrationFrame()); }, [&] { pty.send(settingsFrame()); },
             [&] { pty.send(stateFrame(0)); },
         };
         std::vector<std::uint8_t> expected;
@@ -189,8 +187,7 @@ TEST_F(WindowTest, ServiceChordTogglesThePagesAndSizesTheWindow)
         // 0xFFFF (Tab and the like) are no characters.
         const bool letter = press.key > 0x7F && press.key <= 0xFFFF;
         const QString text = letter ? QString(QChar(press.key)) : QString();
-        QTest::sendKeyEvent(QTest::Click, window, static_cast<Qt::Key>(press.key), text,
-                            press.modifiers);
+        QTest::sendKeyEvent(QTest::Click, window, static_cast<Qt::Key>(press.key), text, press.modifiers);
         pumpFor(20);
         ASSERT_EQ(ui().PageControl1->currentIndex(), press.pageAfter);
         const QSize outer = press.pageAfter == 0 ? QSize(394, 362) : QSize(659, 482);
@@ -253,8 +250,8 @@ TEST_F(WindowTest, ALineFasterThanTheWindowIsHeldBackAndLosesNoFrame)
     // The window is busy elsewhere (no events handled) while the reader
     // reads up to the limit, however long a busy machine makes that take.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (PortUnit::ByteMessagesInFlight() < PortUnit::ByteMessagesInFlightLimit - 256
-           && std::chrono::steady_clock::now() < deadline)
+    while (PortUnit::ByteMessagesInFlight() < PortUnit::ByteMessagesInFlightLimit - 256 &&
+           std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_LE(PortUnit::ByteMessagesInFlight(), PortUnit::ByteMessagesInFlightLimit);
@@ -263,7 +260,12 @@ TEST_F(WindowTest, ALineFasterThanTheWindowIsHeldBackAndLosesNoFrame)
 
     // The window's own requests are read off as it goes, so that they never
     // fill the line back.
-    EXPECT_TRUE(pumpUntil([&] { pty.drain(); return counting->telemetryFrames == std::uint64_t{frameCount}; }, 20000))
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            pty.drain();
+            return counting->telemetryFrames == std::uint64_t{frameCount};
+        },
+        20000))
         << counting->telemetryFrames << " of " << frameCount << " frames";
     radiosonde.join();
     EXPECT_EQ(counting->numberGaps, 0u);

@@ -27,8 +27,8 @@
 #include "TForm1.h"
 #include "error_box.h"
 #include "readable_colour.h"
-#include "ui_TForm1.h"
 #include "support/window_harness.h"
+#include "ui_TForm1.h"
 
 namespace {
 
@@ -63,10 +63,9 @@ Drawn measure(const QImage& picture)
     Drawn drawn;
     if (counts.empty())
         return drawn;
-    const QRgb background =
-        std::max_element(counts.begin(), counts.end(),
-                         [](const auto& a, const auto& b) { return a.second < b.second; })
-            ->first;
+    const QRgb background = std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                                return a.second < b.second;
+                            })->first;
     std::vector<std::pair<double, QRgb>> ink;
     for (const auto& [pixel, count] : counts) {
         if (pixel == background)
@@ -88,8 +87,8 @@ Drawn measure(const QImage& picture)
 // widget's rectangle, less margin on every side.
 Drawn measureIn(QWidget& window, const QWidget& widget, int margin = 0)
 {
-    const QRect area = QRect(widget.mapTo(&window, QPoint(0, 0)), widget.size())
-                           .adjusted(margin, margin, -margin, -margin);
+    const QRect area =
+        QRect(widget.mapTo(&window, QPoint(0, 0)), widget.size()).adjusted(margin, margin, -margin, -margin);
     return measure(window.grab(area).toImage());
 }
 
@@ -314,8 +313,8 @@ TEST_P(WindowColours, LinkIndicatorShowsItsState)
     QRadioButton& indicator = *form->ui()->RadioButton1;
     QStyleOptionButton option;
     option.initFrom(&indicator);
-    const QRect mark = indicator.style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option,
-                                                         &indicator);
+    const QRect mark =
+        indicator.style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, &indicator);
     const QPoint centre = indicator.mapTo(form.get(), mark.center());
     const auto centrePixel = [&] {
         QApplication::processEvents();

@@ -42,19 +42,22 @@ std::string contents(std::FILE* file)
 
 TEST(CaptureReader, ReadsNotesAndRecords)
 {
-    const auto capture = read("kalvi7-capture 1\n"
-                              "# port /dev/ttyUSB0\n"
-                              "# baud 38400\n"
-                              "# started 2026-12-10T20:01:02.345+03:00\n"
-                              "#future-key  two  spaces\n"
-                              "0.000000 AA AA 81 3C 00\n"
-                              "0.010417 3c 1f\n"
-                              "0.010417 ff\n"
-                              "3600.000001 00\n"
-                              "# end 9 bytes\n");
-    const std::vector<std::pair<std::string, std::string>> notes{
-        {"port", "/dev/ttyUSB0"}, {"baud", "38400"}, {"started", "2026-12-10T20:01:02.345+03:00"},
-        {"future-key", " two  spaces"}, {"end", "9 bytes"}};
+    const auto capture = read(
+        "kalvi7-capture 1\n"
+        "# port /dev/ttyUSB0\n"
+        "# baud 38400\n"
+        "# started 2026-12-10T20:01:02.345+03:00\n"
+        "#future-key  two  spaces\n"
+        "0.000000 AA AA 81 3C 00\n"
+        "0.010417 3c 1f\n"
+        "0.010417 ff\n"
+        "3600.000001 00\n"
+        "# end 9 bytes\n");
+    const std::vector<std::pair<std::string, std::string>> notes{{"port", "/dev/ttyUSB0"},
+                                                                 {"baud", "38400"},
+                                                                 {"started", "2026-12-10T20:01:02.345+03:00"},
+                                                                 {"future-key", " two  spaces"},
+                                                                 {"end", "9 bytes"}};
     EXPECT_EQ(capture.notes, notes);
     ASSERT_EQ(capture.records.size(), 4u);
     EXPECT_EQ(capture.records[0].microseconds, 0);
@@ -84,7 +87,8 @@ TEST(CaptureReader, RefusesMalformedFilesNamingTheLine)
         {"\xEF\xBB\xBFkalvi7-capture 1\n", 1, "not a capture: the first line is not \"kalvi7-capture 1\""},
         {"0.000000 AA\n", 1, "not a capture: the first line is not \"kalvi7-capture 1\""},
         {"kalvi7-capture 1", 1, "the last line has no newline at its end (cut off?)"},
-        {"kalvi7-capture 1\r\n0.000000 AA\r\n", 1, "line ends in a carriage return; lines end in a newline alone"},
+        {"kalvi7-capture 1\r\n0.000000 AA\r\n", 1,
+         "line ends in a carriage return; lines end in a newline alone"},
         {head + "0.000000 AA\n0.000001 A", 4, "the last line has no newline at its end (cut off?)"},
         {head + "0.000000 AA\n\n0.000001 AA\n", 4, "empty line"},
         {head + "0.000000 AA\n\n", 4, "empty line"},
@@ -134,16 +138,13 @@ std::string writeAndReadBack()
         return "no temporary file";
     capture::CaptureWriter writer(file, {{"port", "/dev/ttyUSB0"}, {"baud", "38400"}});
     const std::vector<capture::Record> arrivals{
-        {0, {0xAA, 0xAA, 0x81, 0x3C, 0x00}},
-        {10'417, {0x3C, 0x1F}},
-        {999'999, {0x00}},
-        {1'000'000, {0xFF, 0x0A, 0x0D}},
-        {1'234'567'890'123, {0x5A}},
+        {0, {0xAA, 0xAA, 0x81, 0x3C, 0x00}}, {10'417, {0x3C, 0x1F}},      {999'999, {0x00}},
+        {1'000'000, {0xFF, 0x0A, 0x0D}},     {1'234'567'890'123, {0x5A}},
     };
     for (const auto& r : arrivals)
         writer.record(r.microseconds, r.bytes.data(), r.bytes.size());
-    writer.record(1'234'567'890'124, nullptr, 0);            // nothing arrived: no line
-    writer.record(5, arrivals[0].bytes.data(), 1);           // the clock stepped back
+    writer.record(1'234'567'890'124, nullptr, 0);   // nothing arrived: no line
+    writer.record(5, arrivals[0].bytes.data(), 1);  // the clock stepped back
     writer.end();
     const std::string text = contents(file);
     std::fclose(file);
@@ -156,28 +157,27 @@ std::string writeAndReadBack()
     const auto back = capture::readCapture(in);
     bool same = back.records.size() == arrivals.size() + 1;
     for (std::size_t i = 0; same && i < arrivals.size(); ++i)
-        same = back.records[i].microseconds == arrivals[i].microseconds && back.records[i].bytes == arrivals[i].bytes;
+        same = back.records[i].microseconds == arrivals[i].microseconds &&
+               back.records[i].bytes == arrivals[i].bytes;
     report << "read back " << (same ? "unchanged" : "CHANGED") << ", " << back.notes.size() << " notes\n";
     return report.str();
 }
 
-const std::string kWritten = "kalvi7-capture 1\n"
-                             "# port /dev/ttyUSB0\n"
-                             "# baud 38400\n"
-                             "0.000000 AA AA 81 3C 00\n"
-                             "0.010417 3C 1F\n"
-                             "0.999999 00\n"
-                             "1.000000 FF 0A 0D\n"
-                             "1234567.890123 5A\n"
-                             "1234567.890123 AA\n"
-                             "# end 13 bytes\n"
-                             "bytesWritten 13\n"
-                             "read back unchanged, 3 notes\n";
+const std::string kWritten =
+    "kalvi7-capture 1\n"
+    "# port /dev/ttyUSB0\n"
+    "# baud 38400\n"
+    "0.000000 AA AA 81 3C 00\n"
+    "0.010417 3C 1F\n"
+    "0.999999 00\n"
+    "1.000000 FF 0A 0D\n"
+    "1234567.890123 5A\n"
+    "1234567.890123 AA\n"
+    "# end 13 bytes\n"
+    "bytesWritten 13\n"
+    "read back unchanged, 3 notes\n";
 
-TEST(CaptureWriter, WritesWhatTheReaderReadsBack)
-{
-    EXPECT_EQ(writeAndReadBack(), kWritten);
-}
+TEST(CaptureWriter, WritesWhatTheReaderReadsBack) { EXPECT_EQ(writeAndReadBack(), kWritten); }
 
 // Runs body in a forked child, so that the locale switch leaves this
 // process as it was; gives what body returned.
@@ -215,7 +215,8 @@ TEST(CaptureWriter, TimesKeepTheirPointUnderACommaLocale)
 {
     if (!fs::exists("/usr/share/i18n/locales/ru_RU"))
         GTEST_SKIP() << "no ru_RU locale source in /usr/share/i18n";
-    const fs::path dir = fs::temp_directory_path() / ("kalvi7_capture_locale_" + std::to_string(std::random_device{}()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("kalvi7_capture_locale_" + std::to_string(std::random_device{}()));
     fs::create_directories(dir);
     // Compiled into a scratch LOCPATH, so no locale need be installed.
     const std::string build = "localedef -i ru_RU -f UTF-8 '" + (dir / "ru_RU.UTF-8").string() + "'";

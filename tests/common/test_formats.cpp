@@ -132,8 +132,8 @@ TEST(Formats, ShownTexts)
         {Kind::General, single(-std::numeric_limits<float>::quiet_NaN()), 0, 0, "-NAN"},
     };
     for (const FormatCase& c : cases)
-        EXPECT_EQ(format(c), c.expected) << "value " << static_cast<double>(c.value) << " p "
-                                         << c.precision << " d " << c.digits;
+        EXPECT_EQ(format(c), c.expected)
+            << "value " << static_cast<double>(c.value) << " p " << c.precision << " d " << c.digits;
 }
 
 TEST(Formats, ExtremeArgumentsStayWellFormed)
@@ -188,12 +188,14 @@ TEST(Formats, ParseDecimalAcceptsCommaNumbers)
 
 TEST(Formats, ParseDecimalRejectsWhatIsNoNumber)
 {
+    // clang-format off
     const std::string cases[] = {
         "", " ", "-", "+", ",", "1.5", "1,2,3", "abc", "1e", "1e+", "e5", "E", "1 2", "--1", "+-1",
         "1,5x", "inf", "INF", "nan", "NAN", "0x10", "1\t", "\t1", "1,5\0"s, "\0"s + "1", "\xff",
         "1\xd0", "\xd9\xa1",  // an Arabic-Indic digit one
         "1e5,0", "1,e", "12-",
     };
+    // clang-format on
     for (const std::string& text : cases) {
         EXPECT_FALSE(formats::parseDecimal(text).has_value()) << text;
         EXPECT_FALSE(formats::isDecimalText(text)) << text;
@@ -204,12 +206,14 @@ TEST(Formats, ParseDecimalRejectsWhatIsNoNumber)
 TEST(Formats, ParseDecimalAtTheEdgesOfRange)
 {
     // Too large: not a value, though written as a number.
-    for (const std::string& text : {"1e5000"s, "-1e5000"s, "1e99999999999999999999"s, "1"s + std::string(10000, '0')}) {
+    for (const std::string& text :
+         {"1e5000"s, "-1e5000"s, "1e99999999999999999999"s, "1"s + std::string(10000, '0')}) {
         EXPECT_FALSE(formats::parseDecimal(text).has_value()) << text.substr(0, 30);
         EXPECT_TRUE(formats::isDecimalText(text)) << text.substr(0, 30);
     }
     // Too small: zero, keeping the sign.
-    for (const std::string& text : {"1e-5000"s, "1e-99999999999999999999"s, "0,"s + std::string(10000, '0') + "1"}) {
+    for (const std::string& text :
+         {"1e-5000"s, "1e-99999999999999999999"s, "0,"s + std::string(10000, '0') + "1"}) {
         const auto value = formats::parseDecimal(text);
         ASSERT_TRUE(value.has_value()) << text.substr(0, 30);
         EXPECT_EQ(*value, 0) << text.substr(0, 30);
@@ -294,7 +298,7 @@ TEST_F(TimeTexts, SeparatorFromTheRegionalTimeFormat)
         const char* separator;
     } cases[] = {
         {"%H:%M:%S", ":"},
-        {"%H.%M.%S", "."},            // fi_FI
+        {"%H.%M.%S", "."},  // fi_FI
         {"%T", ":"},
         {"%r", ":"},
         {"%R:%S", ":"},
@@ -303,15 +307,15 @@ TEST_F(TimeTexts, SeparatorFromTheRegionalTimeFormat)
         {"%OH.%OM.%OS", "."},
         {"%-H/%_M/%S", "/"},
         {"%p %l_%M_%S", "_"},
-        {"%H时%M分%S秒", ":"},      // zh_CN
-        {"%H시 %M분 %S초", ":"},   // ko_KR
-        {"%H·%M·%S", ":"},          // a non-ASCII middle dot
-        {"kl. %H.%M %z", ":"},       // no seconds
+        {"%H时%M分%S秒", ":"},    // zh_CN
+        {"%H시 %M분 %S초", ":"},  // ko_KR
+        {"%H·%M·%S", ":"},        // a non-ASCII middle dot
+        {"kl. %H.%M %z", ":"},    // no seconds
         {"%OH.%OM", ":"},
-        {"%H.%M:%S", ":"},           // two different separators
-        {"%H::%M::%S", ":"},         // more than one character
+        {"%H.%M:%S", ":"},    // two different separators
+        {"%H::%M::%S", ":"},  // more than one character
         {"%k h %M h %S", ":"},
-        {"%H %M %S", ":"},           // a blank is no punctuation
+        {"%H %M %S", ":"},  // a blank is no punctuation
         {"%Hh%Mh%S", ":"},
         {"%H0%M0%S", ":"},
         {"%H%M%S", ":"},

@@ -97,7 +97,8 @@ Result CtlProcess::wait(std::chrono::milliseconds limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     pid_ = -1;
-    result.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
+    result.took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
     result.out = readFile(dir_ + "/out");
     result.err = readFile(dir_ + "/err");
     return result;

@@ -207,8 +207,7 @@ TEST_F(AgainstSimulator, PortAndSpeedComeFromSettingsIni)
 
 TEST_F(AgainstSimulator, WatchRawShowsFramesWithTheirVerdict)
 {
-    support::SimProcess faulty({"--warmup", "0", "--bad-crc",
-                            "2"});
+    support::SimProcess faulty({"--warmup", "0", "--bad-crc", "2"});
     CtlProcess watch({"--port", faulty.linePath(), "watch", "--raw"});
     std::this_thread::sleep_for(1500ms);
     watch.signal(SIGINT);
@@ -221,36 +220,36 @@ TEST_F(AgainstSimulator, WatchRawShowsFramesWithTheirVerdict)
 // Ended by its time or by a signal, the file is a whole capture.
 TEST_F(AgainstSimulator, CaptureWritesTheDocumentedFormat)
 {
-  for (const bool bySignal : {false, true}) {
-    SCOPED_TRACE(bySignal ? "ended by SIGTERM" : "ended by --seconds");
-    char path[] = "/tmp/kalvi7-ctl-capture-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    Result r;
-    if (bySignal) {
-        CtlProcess capturing(withPort({"capture", path}));
-        std::this_thread::sleep_for(1500ms);
-        capturing.signal(SIGTERM);
-        r = capturing.wait(5s);
-    } else {
-        r = runCtl(withPort({"capture", path, "--seconds", "1.5"}));
-        EXPECT_GE(r.took, 1400ms);
+    for (const bool bySignal : {false, true}) {
+        SCOPED_TRACE(bySignal ? "ended by SIGTERM" : "ended by --seconds");
+        char path[] = "/tmp/kalvi7-ctl-capture-XXXXXX";
+        const int fd = mkstemp(path);
+        ASSERT_GE(fd, 0);
+        close(fd);
+        Result r;
+        if (bySignal) {
+            CtlProcess capturing(withPort({"capture", path}));
+            std::this_thread::sleep_for(1500ms);
+            capturing.signal(SIGTERM);
+            r = capturing.wait(5s);
+        } else {
+            r = runCtl(withPort({"capture", path, "--seconds", "1.5"}));
+            EXPECT_GE(r.took, 1400ms);
+        }
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::ifstream file(path);
+        const capture::Capture taken = capture::readCapture(file);
+        std::remove(path);
+        ASSERT_FALSE(taken.records.empty());
+        std::vector<std::string> keys;
+        for (const auto& [key, value] : taken.notes)
+            keys.push_back(key);
+        EXPECT_EQ(keys, (std::vector<std::string>{"port", "baud", "started", "end"}));
+        Bytes all;
+        for (const capture::Record& record : taken.records)
+            all.insert(all.end(), record.bytes.begin(), record.bytes.end());
+        EXPECT_EQ(hex(Bytes(all.begin(), all.begin() + 5)), "AA AA BF 35 81");
     }
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::ifstream file(path);
-    const capture::Capture taken = capture::readCapture(file);
-    std::remove(path);
-    ASSERT_FALSE(taken.records.empty());
-    std::vector<std::string> keys;
-    for (const auto& [key, value] : taken.notes)
-        keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"port", "baud", "started", "end"}));
-    Bytes all;
-    for (const capture::Record& record : taken.records)
-        all.insert(all.end(), record.bytes.begin(), record.bytes.end());
-    EXPECT_EQ(hex(Bytes(all.begin(), all.begin() + 5)), "AA AA BF 35 81");
-  }
 }
 
 // A silent peer, one that sends only garbage: every command that waits
@@ -288,7 +287,8 @@ TEST(SilentOrGarbagePeer, CommandsEndWithNoAnswer)
             EXPECT_EQ(r.status, 3) << command[0] << (garbage ? " garbage: " : " silent: ") << r.err;
             EXPECT_LT(r.took, 3s) << command[0];
             const Bytes got = peer.received();
-            EXPECT_EQ(hex(Bytes(got.begin(), got.begin() + std::min<std::ptrdiff_t>(4, std::ssize(got)))), "AA AA BF 35")
+            EXPECT_EQ(hex(Bytes(got.begin(), got.begin() + std::min<std::ptrdiff_t>(4, std::ssize(got)))),
+                      "AA AA BF 35")
                 << command[0];
         }
     }
@@ -306,8 +306,9 @@ TEST(SilentOrGarbagePeer, StatusPrintsWhatCameAndEndsWithThree)
     });
     const Result r = runCtl({"--port", peer.slavePath(), kFast, "status"});
     EXPECT_EQ(r.status, 3) << r.err;
-    EXPECT_EQ(r.out, "# state\nИсправность ФАПЧ передатчика:\tOK\nСвязь с навигационным модулем:\tНет\n"
-                     "Связь с датчиком давления:\tOK\n");
+    EXPECT_EQ(r.out,
+              "# state\nИсправность ФАПЧ передатчика:\tOK\nСвязь с навигационным модулем:\tНет\n"
+              "Связь с датчиком давления:\tOK\n");
     EXPECT_NE(r.err.find("telemetry, calibration, settings"), std::string::npos) << r.err;
 }
 

@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "TForm1.h"
-#include "ui_TForm1.h"
 #include "support/sim_process.h"
 #include "support/window_harness.h"
+#include "ui_TForm1.h"
 
 using namespace harness;
 
@@ -92,9 +92,9 @@ protected:
     // runs it before a launch.
     void open(QStringList simOptions)
     {
-        simOptions << QStringLiteral("--warmup") << QStringLiteral("0")                //
-                   << QStringLiteral("--lat") << QString::number(kSiteLat, 'f', 4)     //
-                   << QStringLiteral("--lon") << QString::number(kSiteLon, 'f', 4)     //
+        simOptions << QStringLiteral("--warmup") << QStringLiteral("0")             //
+                   << QStringLiteral("--lat") << QString::number(kSiteLat, 'f', 4)  //
+                   << QStringLiteral("--lon") << QString::number(kSiteLon, 'f', 4)  //
                    << QStringLiteral("--seed") << QStringLiteral("7");
         std::vector<std::string> args;
         for (const QString& option : simOptions)
@@ -144,8 +144,8 @@ protected:
         const auto match = stamp.match(text.mid(prefix.size()));
         if (!match.hasMatch())
             return false;
-        const int shown = match.captured(1).toInt() * 3600 + match.captured(2).toInt() * 60 +
-                          match.captured(3).toInt();
+        const int shown =
+            match.captured(1).toInt() * 3600 + match.captured(2).toInt() * 60 + match.captured(3).toInt();
         const int now = QTime::currentTime().msecsSinceStartOfDay() / 1000;
         const int apart = std::abs(now - shown) % 86400;
         return std::min(apart, 86400 - apart) <= 5;
@@ -162,16 +162,20 @@ TEST_F(EndToEnd, SiteCalibrationAndBothWritesComeBackFromTheRadiosonde)
     open({});
 
     // The operator page shows where the radiosonde stands.
-    ASSERT_TRUE(pumpUntil([&] { return near(ui().Label119, kSiteLat, kLatitudeTolerance) &&
-                                       near(ui().Label127, kShownLon, 0.001); },
-                          kDeadlineMs))
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            return near(ui().Label119, kSiteLat, kLatitudeTolerance) && near(ui().Label127, kShownLon, 0.001);
+        },
+        kDeadlineMs))
         << "Label119 " << qPrintable(ui().Label119->text()) << ", Label127 "
-        << qPrintable(ui().Label127->text()) << "\n" << sim->errText();
+        << qPrintable(ui().Label127->text()) << "\n"
+        << sim->errText();
     EXPECT_EQ(ui().Label138->text(), QStringLiteral("3D"));
 
     // The simulator's factory calibration reaches the editors of the operator page.
-    const QStringList factory{QStringLiteral("1,50000"), QStringLiteral("-40,00"), QStringLiteral("273,150"),
-                              QStringLiteral("240315"),  QStringLiteral("1187"),   QStringLiteral("15.03.24")};
+    const QStringList factory{QStringLiteral("1,50000"), QStringLiteral("-40,00"),
+                              QStringLiteral("273,150"), QStringLiteral("240315"),
+                              QStringLiteral("1187"),    QStringLiteral("15.03.24")};
     ASSERT_TRUE(pumpUntil([&] { return editorTexts() == factory; }, kDeadlineMs))
         << qPrintable(editorTexts().join(QStringLiteral(" | ")));
     EXPECT_EQ(calibrationFields(), factory);
@@ -180,8 +184,8 @@ TEST_F(EndToEnd, SiteCalibrationAndBothWritesComeBackFromTheRadiosonde)
     // settings packet of the next chain.
     ui().SpinEdit15->setValue(405250);
     ui().SpeedButton1->click();
-    EXPECT_TRUE(pumpUntil([&] { return ui().Label66->text() == QStringLiteral("405250 кГц (105)"); },
-                          kDeadlineMs))
+    EXPECT_TRUE(
+        pumpUntil([&] { return ui().Label66->text() == QStringLiteral("405250 кГц (105)"); }, kDeadlineMs))
         << qPrintable(ui().Label66->text());
     EXPECT_TRUE(pumpUntil([&] { return acknowledged(status(), QStringLiteral("Настройки сохранены ")); },
                           kDeadlineMs))
@@ -199,9 +203,9 @@ TEST_F(EndToEnd, SiteCalibrationAndBothWritesComeBackFromTheRadiosonde)
         {ui().Edit4, "987654"},   {ui().Edit5, "4321"}, {ui().Edit3, "300,125"}};
     for (const auto& [edit, keys] : typing)
         QTest::keyClicks(edit, QString::fromUtf8(keys));
-    ASSERT_EQ(editorTexts(), (QStringList{QStringLiteral("2,25"), QStringLiteral("41,5"),
-                                          QStringLiteral("300,125"), QStringLiteral("987654"),
-                                          QStringLiteral("4321"), QStringLiteral("01,02,25")}));
+    ASSERT_EQ(editorTexts(),
+              (QStringList{QStringLiteral("2,25"), QStringLiteral("41,5"), QStringLiteral("300,125"),
+                           QStringLiteral("987654"), QStringLiteral("4321"), QStringLiteral("01,02,25")}));
 
     // While the operator edits, the calibration packets that keep coming
     // (the decoder clears CheckBox32 for each) leave the typing alone.
@@ -220,8 +224,8 @@ TEST_F(EndToEnd, SiteCalibrationAndBothWritesComeBackFromTheRadiosonde)
         << qPrintable(status());
     const QStringList written{QStringLiteral("2,25000"), QStringLiteral("41,50"), QStringLiteral("300,125"),
                               QStringLiteral("987654"),  QStringLiteral("4321"),  QStringLiteral("01.02.25")};
-    EXPECT_TRUE(pumpUntil([&] { return calibrationFields() == written && editorTexts() == written; },
-                          kDeadlineMs))
+    EXPECT_TRUE(
+        pumpUntil([&] { return calibrationFields() == written && editorTexts() == written; }, kDeadlineMs))
         << "fields " << qPrintable(calibrationFields().join(QStringLiteral(" | "))) << "\neditors "
         << qPrintable(editorTexts().join(QStringLiteral(" | ")));
 
@@ -235,7 +239,8 @@ TEST_F(EndToEnd, PacketNumberTurnsRedOnABadChecksumAndBlackOnTheNextGoodFrame)
     ColourLog colours(ui().Label5);
 
     ASSERT_TRUE(pumpUntil([&] { return colours.sawRedThenBlack(); }, kDeadlineMs))
-        << colours.colours.size() << " colour changes\n" << sim->errText();
+        << colours.colours.size() << " colour changes\n"
+        << sim->errText();
     // The bad frames are dropped and the good ones still get through.
     EXPECT_TRUE(pumpUntil([&] { return near(ui().Label119, kSiteLat, kLatitudeTolerance); }, kDeadlineMs))
         << qPrintable(ui().Label119->text());

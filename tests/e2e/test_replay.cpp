@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "TForm1.h"
-#include "ui_TForm1.h"
 #include "support/sim_process.h"
 #include "support/window_harness.h"
+#include "ui_TForm1.h"
 
 using namespace harness;
 
@@ -127,8 +127,8 @@ TEST(Replay, TheWindowShowsTheCapturedPackets)
     QString report;
     for (const auto& e : texts)
         if (e.label->text() != e.text)
-            report += e.label->objectName() + QStringLiteral(" \"") + e.label->text() + QStringLiteral("\" not \"") +
-                      e.text + QStringLiteral("\"\n");
+            report += e.label->objectName() + QStringLiteral(" \"") + e.label->text() +
+                      QStringLiteral("\" not \"") + e.text + QStringLiteral("\"\n");
     report += QStringLiteral("Label119 ") + ui.Label119->text() + QStringLiteral(", Label127 ") +
               ui.Label127->text() + QStringLiteral(", Label128 ") + ui.Label128->text();
     EXPECT_TRUE(shown) << qPrintable(report) << "\n" << sim.errText();
@@ -136,8 +136,10 @@ TEST(Replay, TheWindowShowsTheCapturedPackets)
     // The capture's bad frame comes two seconds in, and a good one a
     // second later: played with its timing, both reach the window.
     EXPECT_TRUE(pumpUntil([&] { return colours.sawRedThenBlack(); }, kDeadlineMs))
-        << "the packet number was never red and then black again\n" << sim.errText();
-    EXPECT_EQ(ui.Label5->text(), QStringLiteral("3")) << "the last telemetry packet of the capture is number 3";
+        << "the packet number was never red and then black again\n"
+        << sim.errText();
+    EXPECT_EQ(ui.Label5->text(), QStringLiteral("3"))
+        << "the last telemetry packet of the capture is number 3";
 
     form->FormClose();
     EXPECT_TRUE(errors.texts.empty()) << qPrintable(errors.texts.front());

@@ -30,13 +30,9 @@ TEST(EditorTexts, CoefficientToSingle)
         const char* text;
         float value;
     } numbers[] = {
-        {"0", 0.0f},
-        {"-0,25", -0.25f},
-        {"273,15", 273.15f},
-        {"123,45700", 123.457f},
-        {" 2 ", 2.0f},
-        {"3,4028235E38", FLT_MAX},  // the largest single as the window shows it
-        {"1e-50", 0.0f},            // below the smallest single: zero, not an error
+        {"0", 0.0f},     {"-0,25", -0.25f},         {"273,15", 273.15f}, {"123,45700", 123.457f},
+        {" 2 ", 2.0f},   {"3,4028235E38", FLT_MAX},  // the largest single as the window shows it
+        {"1e-50", 0.0f},                             // below the smallest single: zero, not an error
     };
     for (const auto& c : numbers) {
         const protocol::CoefficientResult result = protocol::parseCoefficient(c.text);
@@ -102,14 +98,17 @@ TEST(EditorTexts, DateTextTakesPositionsOneTwoFourFiveSevenEight)
         {"01.02.03", 10203u},
         {"31.12.18", 311218u},
         {"15,03,24", 150324u},
-        {"0", 0u},             // the start-up text
-        {"15.0", 150u},        // a shorter text contributes what it has
+        {"0", 0u},       // the start-up text
+        {"15.0", 150u},  // a shorter text contributes what it has
         {"15.03.2", 15032u},
         {"15.03.2499", 150324u},  // characters after the eighth are not read
         // Positions count characters: two-byte Cyrillic separators and a
         // stray byte each take one place.
         {"15ю03ю24", 150324u},
-        {"15\xff" "03\xff" "24", 150324u},
+        {"15\xff"
+         "03\xff"
+         "24",
+         150324u},
         {"15\0"s + "03.24", 150324u},
         {"-", std::nullopt},
         {"", std::nullopt},
@@ -139,7 +138,9 @@ TEST(EditorTexts, StrictDateText)
         {"1.03.245", false},
         {"15.0a.24", false},
         {"15003024", false},  // a digit where a separator belongs
-        {"15\xff" "03.24", false},
+        {"15\xff"
+         "03.24",
+         false},
         {"\xef\xbc\x91\xef\xbc\x95.03.24", false},  // full-width digits
         {"-5.03.24", false},
     };

@@ -23,8 +23,8 @@ struct KeyCase {
 std::string describe(const KeyCase& c)
 {
     return "editor " + std::to_string(static_cast<int>(c.editor) + 1) + ", char " +
-           std::to_string(static_cast<int>(c.typed)) + ", text of " +
-           std::to_string(c.text.size()) + " chars";
+           std::to_string(static_cast<int>(c.typed)) + ", text of " + std::to_string(c.text.size()) +
+           " chars";
 }
 
 }  // namespace
@@ -85,10 +85,7 @@ TEST(EditorKeys, SeparatorRuleLooksAtTheEditorItself)
 
 namespace {
 
-editors::CalibrationTexts goodTexts()
-{
-    return {"1,5", "-40", "273,15", "123", "4294967295", "01.02.03"};
-}
+editors::CalibrationTexts goodTexts() { return {"1,5", "-40", "273,15", "123", "4294967295", "01.02.03"}; }
 
 }  // namespace
 
@@ -125,7 +122,7 @@ TEST(CalibrationCheck, RefusesTheFirstEditorThatDoesNotConvert)
     const Case cases[] = {
         {0, "", Editor::Edit1},
         {0, "1.5", Editor::Edit1},  // pasted with a point
-        {0, "-", Editor::Edit1},     // left by the watchdog
+        {0, "-", Editor::Edit1},    // left by the watchdog
         {1, "1,5,2", Editor::Edit2},
         {1, "abc", Editor::Edit2},
         {2, "1E39", Editor::Edit3},  // beyond single precision

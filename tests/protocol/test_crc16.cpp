@@ -18,7 +18,8 @@ std::uint16_t bitwiseModbus(const std::vector<std::uint8_t>& bytes)
     for (std::uint8_t b : bytes) {
         reg ^= b;
         for (int i = 0; i < 8; ++i)
-            reg = (reg & 1) ? static_cast<std::uint16_t>((reg >> 1) ^ 0xA001) : static_cast<std::uint16_t>(reg >> 1);
+            reg = (reg & 1) ? static_cast<std::uint16_t>((reg >> 1) ^ 0xA001)
+                            : static_cast<std::uint16_t>(reg >> 1);
     }
     return reg;
 }

@@ -101,8 +101,10 @@ TEST(Receiver, VerdictsOfByteStreams)
         {"good telemetry", telemetry, "BD"},
         {"leading noise then a good frame", noise + telemetry, "BD"},
         {"bad CRC then a good frame", corrupted(telemetry) + telemetry, "RBD"},
-        {"every device type dispatched", frame(0x80, 3) + frame(0x82, 50) + frame(0x83, 8) + frame(0x84, 3), "BDBDBDBD"},
-        {"host types and unknown types are dispatched too; decoders ignore them", frame(0x01, 3) + frame(0x85, 3), "BDBD"},
+        {"every device type dispatched", frame(0x80, 3) + frame(0x82, 50) + frame(0x83, 8) + frame(0x84, 3),
+         "BDBDBDBD"},
+        {"host types and unknown types are dispatched too; decoders ignore them",
+         frame(0x01, 3) + frame(0x85, 3), "BDBD"},
         {"length 0 is red on the length byte", Bytes{0xAA, 0xAA, 0xBF, 0x35, 0x81, 0x00}, "R"},
         {"length 1 is red one byte later", Bytes{0xAA, 0xAA, 0xBF, 0x35, 0x81, 0x01, 0x00}, "R"},
         {"length 197 completes", frame(0x81, 197), "BD"},
@@ -211,7 +213,11 @@ TEST(Receiver, InvariantsHoldForArbitraryStreams)
             case 1: stream = stream + Bytes{0xAA, 0xAA, 0xBF, 0x35}; break;
             case 2: stream.push_back(static_cast<std::uint8_t>(rng())); break;
             default:
-                stream = stream + Bytes{0xAA, 0xAA, 0xBF, 0x35, static_cast<std::uint8_t>(rng()),
+                stream = stream + Bytes{0xAA,
+                                        0xAA,
+                                        0xBF,
+                                        0x35,
+                                        static_cast<std::uint8_t>(rng()),
                                         static_cast<std::uint8_t>(rng())};
             }
         }

@@ -13,11 +13,14 @@ namespace {
 
 // Runs body in a child process and gives what it returned (glibc's setlocale
 // leaks a few bytes when LOCPATH is set, which the leak check would report).
-std::string inChild(const std::function<std::string()>& body) {
+std::string inChild(const std::function<std::string()>& body)
+{
     int out[2];
-    if (::pipe(out) != 0) return "no pipe";
+    if (::pipe(out) != 0)
+        return "no pipe";
     const pid_t child = ::fork();
-    if (child < 0) return "no child process";
+    if (child < 0)
+        return "no child process";
     if (child == 0) {
         ::close(out[0]);
         std::string result;
@@ -32,7 +35,8 @@ std::string inChild(const std::function<std::string()>& body) {
     ::close(out[1]);
     std::string result;
     char buffer[256];
-    for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;) result.append(buffer, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<std::size_t>(got));
     ::close(out[0]);
     int status = 0;
     ::waitpid(child, &status, 0);

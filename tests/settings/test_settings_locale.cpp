@@ -27,18 +27,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 class SettingsUnderTurkishLocale : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kalvi7_settings_locale_" + std::to_string(std::random_device{}()));
+    void SetUp() override
+    {
+        dir_ =
+            fs::temp_directory_path() / ("kalvi7_settings_locale_" + std::to_string(std::random_device{}()));
         fs::create_directories(dir_ / "locales");
         path_ = (dir_ / "settings.INI").string();
     }
     void TearDown() override { fs::remove_all(dir_); }
 
     void write(const std::string& bytes) const { std::ofstream(path_, std::ios::binary) << bytes; }
-    std::string read() const {
+    std::string read() const
+    {
         std::ifstream in(path_, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
@@ -47,8 +49,10 @@ protected:
     std::string path_;
 };
 
-TEST_F(SettingsUnderTurkishLocale, NamesMatchByAsciiCaseAlone) {
-    if (!fs::exists("/usr/share/i18n/locales/tr_TR")) GTEST_SKIP() << "no tr_TR locale source in /usr/share/i18n";
+TEST_F(SettingsUnderTurkishLocale, NamesMatchByAsciiCaseAlone)
+{
+    if (!fs::exists("/usr/share/i18n/locales/tr_TR"))
+        GTEST_SKIP() << "no tr_TR locale source in /usr/share/i18n";
     struct Locale {
         const char* charset;
         const char* name;
@@ -74,7 +78,9 @@ TEST_F(SettingsUnderTurkishLocale, NamesMatchByAsciiCaseAlone) {
                     << s.amplSetEnable << "\n";
             };
 
-            write("[PORT1 SETTING]\nPORT=COM4\nBAUDRATE=0X2580\n[FORM SETTING]\nCONTINUEDMODE=1\nAMPLSETENABLE=1\n");
+            write(
+                "[PORT1 SETTING]\nPORT=COM4\nBAUDRATE=0X2580\n[FORM "
+                "SETTING]\nCONTINUEDMODE=1\nAMPLSETENABLE=1\n");
             line("capitals", app::loadSettings(path_, "COM1"));
             app::saveSettings(path_, std::string("COM5"), 4800, false, true);
             out << "saved over them:\n" << read();
@@ -84,19 +90,21 @@ TEST_F(SettingsUnderTurkishLocale, NamesMatchByAsciiCaseAlone) {
 
             // Dotted İ and dotless ı are letters of their own, not i; names
             // spelt with them are other names, whatever the locale says.
-            write("[PORT1 SETT\xC4\xB0NG]\nBaudRate=1200\n[Form sett\xC4\xB1ng]\nContinuedMode=1\n"
-                  "[Form setting]\nCONT\xC4\xB0NUEDMODE=1\n");
+            write(
+                "[PORT1 SETT\xC4\xB0NG]\nBaudRate=1200\n[Form sett\xC4\xB1ng]\nContinuedMode=1\n"
+                "[Form setting]\nCONT\xC4\xB0NUEDMODE=1\n");
             line("Turkish letters", app::loadSettings(path_, "COM1"));
             return out.str();
         });
 
-        EXPECT_EQ(report,
-                  "towlower(I)=131 towupper(i)=130\n"
-                  "capitals: COM4 9600 1 1\n"
-                  "saved over them:\n"
-                  "[PORT1 SETTING]\nPORT=COM5\nBAUDRATE=4800\n[FORM SETTING]\nCONTINUEDMODE=0\nAMPLSETENABLE=1\n"
-                  "small letters: COM6 1200 1 0\n"
-                  "Turkish letters: COM1 38400 0 0\n");
+        EXPECT_EQ(
+            report,
+            "towlower(I)=131 towupper(i)=130\n"
+            "capitals: COM4 9600 1 1\n"
+            "saved over them:\n"
+            "[PORT1 SETTING]\nPORT=COM5\nBAUDRATE=4800\n[FORM SETTING]\nCONTINUEDMODE=0\nAMPLSETENABLE=1\n"
+            "small letters: COM6 1200 1 0\n"
+            "Turkish letters: COM1 38400 0 0\n");
     }
 }
 

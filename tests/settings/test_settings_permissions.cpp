@@ -34,8 +34,10 @@ struct Saver {
     bool dropsRoot;
 };
 
-Saver saver() {
-    if (::geteuid() != 0) return {::geteuid(), ::getegid(), false};
+Saver saver()
+{
+    if (::geteuid() != 0)
+        return {::geteuid(), ::getegid(), false};
     const passwd* nobody = ::getpwnam("nobody");
     const group* nogroup = ::getgrnam("nogroup");
     const uid_t uid = nobody ? nobody->pw_uid : 65534;
@@ -45,10 +47,12 @@ Saver saver() {
 
 // Saves COM3, 9600, on, on to path as the saver, in a child process, under
 // a file size limit when one is given. Gives "saved" or the error's text.
-std::string saveAs(const Saver& who, const std::string& path, std::optional<rlim_t> fileSizeLimit) {
+std::string saveAs(const Saver& who, const std::string& path, std::optional<rlim_t> fileSizeLimit)
+{
     return inChild([&] {
         std::string outcome;
-        if (who.dropsRoot && (::setgroups(0, nullptr) != 0 || ::setgid(who.gid) != 0 || ::setuid(who.uid) != 0)) {
+        if (who.dropsRoot &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(who.gid) != 0 || ::setuid(who.uid) != 0)) {
             outcome = "could not become the unprivileged user";
         } else if (::access(fs::path(path).parent_path().c_str(), X_OK) != 0) {
             outcome = "the scratch directory is out of the unprivileged user's reach";
@@ -69,20 +73,24 @@ std::string saveAs(const Saver& who, const std::string& path, std::optional<rlim
     });
 }
 
-std::string readFile(const fs::path& path) {
+std::string readFile(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-struct stat statOf(const fs::path& path) {
+struct stat statOf(const fs::path& path)
+{
     struct stat st = {};
     ::stat(path.c_str(), &st);
     return st;
 }
 
-std::set<std::string> namesIn(const fs::path& dir) {
+std::set<std::string> namesIn(const fs::path& dir)
+{
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.insert(entry.path().filename().string());
     return names;
 }
 
@@ -97,20 +105,25 @@ const std::string kLongSaved =
 
 class SettingsPermissions : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kalvi7_settings_perms_" + std::to_string(std::random_device{}()));
+    void SetUp() override
+    {
+        dir_ =
+            fs::temp_directory_path() / ("kalvi7_settings_perms_" + std::to_string(std::random_device{}()));
         fs::create_directories(dir_);
         fs::permissions(dir_, fs::perms(0755));
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         for (const auto& entry : fs::recursive_directory_iterator(dir_))
-            if (entry.is_directory()) fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add);
+            if (entry.is_directory())
+                fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add);
         fs::remove_all(dir_);
     }
     fs::path dir_;
 };
 
-TEST_F(SettingsPermissions, FileWritableOrNotWhateverTheDirectoryAllows) {
+TEST_F(SettingsPermissions, FileWritableOrNotWhateverTheDirectoryAllows)
+{
     enum Outcome { Replaced, InPlace, Refused };
     struct Case {
         const char* name;
@@ -132,15 +145,16 @@ TEST_F(SettingsPermissions, FileWritableOrNotWhateverTheDirectoryAllows) {
         {"read-only directory, no file", roDir, std::nullopt, nullptr, Refused},
         {"symlink to a file in a writable directory", rwDir, rw, &kShort, Replaced, true},
         {"symlink to a writable file in a read-only directory", roDir, rw, &kLong, InPlace, true},
-        {"writable directory, root's file writable by the group", rwDir, fs::perms(0664), &kShort, InPlace, false,
-         true},
+        {"writable directory, root's file writable by the group", rwDir, fs::perms(0664), &kShort, InPlace,
+         false, true},
         {"read-only directory, no room to grow", roDir, rw, &kShort, Refused, false, false, true},
         {"writable directory, no room to grow", rwDir, rw, &kShort, Refused, false, false, true},
     };
     const Saver who = saver();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.fileOfRoot && !who.dropsRoot) continue;  // only root can give a file to another user
+        if (c.fileOfRoot && !who.dropsRoot)
+            continue;  // only root can give a file to another user
         const fs::path install = dir_ / "install";
         const fs::path file = install / "settings.INI";
         fs::create_directory(install);
@@ -163,7 +177,8 @@ TEST_F(SettingsPermissions, FileWritableOrNotWhateverTheDirectoryAllows) {
         const auto namesBefore = namesIn(install);
 
         const std::string outcome =
-            saveAs(who, saved.string(), c.sizeLimitAtOldLength ? std::optional<rlim_t>(c.before->size()) : std::nullopt);
+            saveAs(who, saved.string(),
+                   c.sizeLimitAtOldLength ? std::optional<rlim_t>(c.before->size()) : std::nullopt);
 
         if (c.outcome == Refused) {
             EXPECT_EQ(outcome, "Unable to write to " + saved.string());

@@ -15,8 +15,8 @@ Pty::Pty()
 {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     char name[128];
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0
-        || ptsname_r(master_, name, sizeof name) != 0) {
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
+        ptsname_r(master_, name, sizeof name) != 0) {
         const int error = errno;
         closeMaster();
         throw std::runtime_error(std::string("no pseudo-terminal: ") + std::strerror(error));
@@ -24,10 +24,7 @@ Pty::Pty()
     slavePath_ = name;
 }
 
-Pty::~Pty()
-{
-    closeMaster();
-}
+Pty::~Pty() { closeMaster(); }
 
 void Pty::closeMaster()
 {
@@ -47,8 +44,8 @@ void Pty::send(const Bytes& bytes)
             pollfd room{master_, POLLOUT, 0};
             poll(&room, 1, 100);
         } else if (!(n < 0 && errno == EINTR)) {
-            throw std::runtime_error(std::string("write to the pseudo-terminal: ")
-                                     + (n < 0 ? std::strerror(errno) : "nothing written"));
+            throw std::runtime_error(std::string("write to the pseudo-terminal: ") +
+                                     (n < 0 ? std::strerror(errno) : "nothing written"));
         }
     }
 }

@@ -27,7 +27,8 @@ std::string outputDirectory()
 {
     std::string name = (std::filesystem::temp_directory_path() / "kalvi7-sim-test-XXXXXX").string();
     if (mkdtemp(name.data()) == nullptr)
-        throw std::runtime_error(std::string("no directory for the simulator's output: ") + std::strerror(errno));
+        throw std::runtime_error(std::string("no directory for the simulator's output: ") +
+                                 std::strerror(errno));
     return name;
 }
 
@@ -38,8 +39,10 @@ pid_t spawnSim(const std::vector<std::string>& args, const std::string& outPath,
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     std::vector<std::string> argv{KALVI7_SIM};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> cargv;
@@ -121,7 +124,8 @@ SimProcess::SimProcess(const std::vector<std::string>& args) : outputs_(outputDi
         pid_ = spawnSim(args, outputs_ + "/out", outputs_ + "/err");
         outFd_ = ::open((outputs_ + "/out").c_str(), O_RDONLY | O_CLOEXEC);
         if (outFd_ < 0)
-            throw std::runtime_error(std::string("cannot read the simulator's output: ") + std::strerror(errno));
+            throw std::runtime_error(std::string("cannot read the simulator's output: ") +
+                                     std::strerror(errno));
         const auto line = nextLine(5s);
         if (!line)
             throw std::runtime_error("kalvi7-sim printed no line path: " + errText());

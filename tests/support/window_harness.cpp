@@ -91,8 +91,8 @@ const std::vector<std::uint8_t>& RequestLog::masks()
     while (pending_.size() >= kRequestSize) {
         const protocol::RequestFrame expected = protocol::buildRequest(pending_[6]);
         if (!std::equal(expected.begin(), expected.end(), pending_.begin())) {
-            ADD_FAILURE() << "the window wrote a byte that is not part of a request frame: 0x"
-                          << std::hex << int(pending_.front());
+            ADD_FAILURE() << "the window wrote a byte that is not part of a request frame: 0x" << std::hex
+                          << int(pending_.front());
             pending_.erase(pending_.begin());
             continue;
         }
@@ -129,23 +129,25 @@ Bytes wrap(const RxBody& body)
 Bytes telemetryFrame(std::uint8_t packetNumber)
 {
     RxBody body(protocol::PT_TELEMETRY, 50);
-    body.u8(2, 7)                                            // firmware version
+    body.u8(2, 7)  // firmware version
         .u8(3, packetNumber)
-        .u8(4, 9).u8(5, 5).u8(6, 7)                          // 9:05:07
-        .u32(8, 285123456)                                   // X, cm
-        .u32(12, 220000000)                                  // Y
-        .u32(16, 525000000)                                  // Z
-        .i16(20, -5)                                         // Vx
-        .u16(22, 120)                                        // Vy
-        .u16(24, 310)                                        // Vz
-        .u8(26, 9)                                           // satellites
+        .u8(4, 9)
+        .u8(5, 5)
+        .u8(6, 7)            // 9:05:07
+        .u32(8, 285123456)   // X, cm
+        .u32(12, 220000000)  // Y
+        .u32(16, 525000000)  // Z
+        .i16(20, -5)         // Vx
+        .u16(22, 120)        // Vy
+        .u16(24, 310)        // Vz
+        .u8(26, 9)           // satellites
         .u8(27, 7)
         .u8(28, 3)
-        .u16(29, 150)                                        // PDOP
-        .u8(31, 0xE3)                                        // 3D, all valid
-        .u16(32, 2345)                                       // temperature
-        .u16(34, 5012)                                       // humidity
-        .u16(36, 10132)                                      // pressure
+        .u16(29, 150)    // PDOP
+        .u8(31, 0xE3)    // 3D, all valid
+        .u16(32, 2345)   // temperature
+        .u16(34, 5012)   // humidity
+        .u16(36, 10132)  // pressure
         .u32(38, 123456)
         .u32(42, 65432)
         .u16(46, 2048)
@@ -166,8 +168,8 @@ Bytes calibrationFrame()
 Bytes settingsFrame()
 {
     RxBody body(protocol::PT_SETTINGS, 8);
-    body.u8(2, 60)   // 403000 kHz
-        .u8(3, 30)   // gain
+    body.u8(2, 60)  // 403000 kHz
+        .u8(3, 30)  // gain
         .u16(4, 4)
         .u8(6, 3)
         .u8(7, 0);

@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "support/fake_form.h"
 #include "field_legend.h"
+#include "support/fake_form.h"
 #include "support/telemetry_frames.h"
 
 namespace telemetry::testing {
@@ -44,9 +44,8 @@ TEST(FieldLegend, HasOneEntryPerFieldAtTheFieldsIndex)
 {
     for (std::size_t i = 0; i < kFieldLegend.size(); ++i) {
         const Field field = static_cast<Field>(i);
-        EXPECT_EQ(kFieldLegend[i].field, field)
-            << "entry " << i << " is " << fieldName(kFieldLegend[i].field) << ", the list has "
-            << fieldName(field) << " there";
+        EXPECT_EQ(kFieldLegend[i].field, field) << "entry " << i << " is " << fieldName(kFieldLegend[i].field)
+                                                << ", the list has " << fieldName(field) << " there";
         EXPECT_EQ(&legendOf(field), &kFieldLegend[i]);
         EXPECT_NE(std::string(kFieldLegend[i].shows), "") << fieldName(field);
     }
@@ -133,8 +132,7 @@ std::string unescapeXml(std::string text)
     const std::pair<const char*, const char*> entities[] = {
         {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}};
     for (const auto& [entity, character] : entities) {
-        for (std::size_t at = text.find(entity); at != std::string::npos;
-             at = text.find(entity, at + 1))
+        for (std::size_t at = text.find(entity); at != std::string::npos; at = text.find(entity, at + 1))
             text.replace(at, std::string(entity).size(), character);
     }
     return text;
@@ -157,7 +155,8 @@ std::vector<UiLabel> labelsOf(const std::string& ui)
     std::vector<UiLabel> labels;
     std::vector<std::pair<std::string, std::optional<std::size_t>>> open;  // name, label index
     std::size_t at = 0;
-    auto valueOf = [&](const std::string& tag, std::size_t from, std::size_t to) -> std::optional<std::string> {
+    auto valueOf = [&](const std::string& tag, std::size_t from,
+                       std::size_t to) -> std::optional<std::string> {
         const std::size_t start = ui.find("<" + tag + ">", from);
         if (start == std::string::npos || start > to)
             return std::nullopt;
@@ -177,10 +176,14 @@ std::vector<UiLabel> labelsOf(const std::string& ui)
                 label.name = attribute(tag, "name");
                 label.parent = open.empty() ? std::string() : open.back().first;
                 // Up to its first child or its end, whichever comes first.
-                const std::size_t end = std::min(ui.find("<widget ", openAt + 1), ui.find("</widget>", openAt));
-                if (const auto x = valueOf("x", openAt, end)) label.x = std::stoi(*x);
-                if (const auto y = valueOf("y", openAt, end)) label.y = std::stoi(*y);
-                if (const auto text = valueOf("string", openAt, end)) label.text = unescapeXml(*text);
+                const std::size_t end =
+                    std::min(ui.find("<widget ", openAt + 1), ui.find("</widget>", openAt));
+                if (const auto x = valueOf("x", openAt, end))
+                    label.x = std::stoi(*x);
+                if (const auto y = valueOf("y", openAt, end))
+                    label.y = std::stoi(*y);
+                if (const auto text = valueOf("string", openAt, end))
+                    label.text = unescapeXml(*text);
                 labels.push_back(label);
                 index = labels.size() - 1;
             }

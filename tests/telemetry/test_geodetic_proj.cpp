@@ -31,8 +31,8 @@
 #include <unistd.h>
 #endif
 
-#include "support/fake_form.h"
 #include "formats.h"
+#include "support/fake_form.h"
 #include "telemetry.h"
 
 namespace telemetry::testing {
@@ -103,8 +103,8 @@ std::vector<Point> randomPoints()
 // Runs cct on the positions; an empty result and a message on failure.
 std::vector<Reference> projReference(const std::vector<Point>& points, std::string& failure)
 {
-    const std::filesystem::path input = std::filesystem::temp_directory_path() /
-                                        ("kalvi7-cct-" + std::to_string(getpid()) + ".txt");
+    const std::filesystem::path input =
+        std::filesystem::temp_directory_path() / ("kalvi7-cct-" + std::to_string(getpid()) + ".txt");
     {
         std::ofstream out(input);
         for (const Point& p : points) {
@@ -181,10 +181,10 @@ TEST(GeodeticAgainstProj, RandomPositionsShowProjsValues)
 
     // B comes within a fraction of a millimetre of PROJ's; only a value
     // that close to a rounding half may show the neighbouring last digit.
-    constexpr real kSlackB = 1e-9L;           // degrees (0.1 mm)
-    constexpr real kSlackL = 1e-9L;           // degrees
-    constexpr real kSlackH = 0.0001L;         // metres
-    constexpr real kSlackVelocity = 1e-6L;    // m/s
+    constexpr real kSlackB = 1e-9L;         // degrees (0.1 mm)
+    constexpr real kSlackL = 1e-9L;         // degrees
+    constexpr real kSlackH = 0.0001L;       // metres
+    constexpr real kSlackVelocity = 1e-6L;  // m/s
 
     FakeForm form;
     int mismatches = 0;

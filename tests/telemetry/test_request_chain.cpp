@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "support/fake_form.h"
 #include "formats.h"
-#include "telemetry.h"
+#include "support/fake_form.h"
 #include "support/telemetry_frames.h"
+#include "telemetry.h"
 
 namespace telemetry::testing {
 namespace {
@@ -113,18 +113,16 @@ TEST_F(RequestChain, WatchdogBlanksTheSixtyFourFieldsInOrder)
     Timer3Timer(form);
 
     const std::vector<Field> expected{
-        Field::Label52,  Field::Label47,  Field::Label48,  Field::Label50,  Field::Label51,
-        Field::Label53,  Field::Label4,   Field::Label49,  Field::Label6,   Field::Label7,
-        Field::Label8,   Field::Label9,   Field::Label12,  Field::Label13,  Field::Label18,
-        Field::Label21,  Field::Label22,  Field::Label23,  Field::Label24,  Field::Label25,
-        Field::Label26,  Field::Label44,  Field::Label40,  Field::Label5,   Field::Label77,
-        Field::Label78,  Field::Label79,  Field::Label80,  Field::Label81,  Field::Label82,
-        Field::Label83,  Field::Label85,  Field::Label17,  Field::Label55,  Field::Label56,
-        Field::Label63,  Field::Label64,  Field::Label65,  Field::Label57,  Field::Label58,
-        Field::Label59,  Field::Label60,  Field::Label61,  Field::Label62,  Field::Label66,
-        Field::Label67,  Field::Label68,  Field::Label69,  Field::Label70,  Field::Label74,
-        Field::Label75,  Field::Label76,  Field::Label90,  Field::Label91,  Field::Label111,
-        Field::Label134, Field::Label136, Field::Label138, Field::Label119, Field::Label127,
+        Field::Label52,  Field::Label47,  Field::Label48,  Field::Label50,  Field::Label51,  Field::Label53,
+        Field::Label4,   Field::Label49,  Field::Label6,   Field::Label7,   Field::Label8,   Field::Label9,
+        Field::Label12,  Field::Label13,  Field::Label18,  Field::Label21,  Field::Label22,  Field::Label23,
+        Field::Label24,  Field::Label25,  Field::Label26,  Field::Label44,  Field::Label40,  Field::Label5,
+        Field::Label77,  Field::Label78,  Field::Label79,  Field::Label80,  Field::Label81,  Field::Label82,
+        Field::Label83,  Field::Label85,  Field::Label17,  Field::Label55,  Field::Label56,  Field::Label63,
+        Field::Label64,  Field::Label65,  Field::Label57,  Field::Label58,  Field::Label59,  Field::Label60,
+        Field::Label61,  Field::Label62,  Field::Label66,  Field::Label67,  Field::Label68,  Field::Label69,
+        Field::Label70,  Field::Label74,  Field::Label75,  Field::Label76,  Field::Label90,  Field::Label91,
+        Field::Label111, Field::Label134, Field::Label136, Field::Label138, Field::Label119, Field::Label127,
         Field::Label128, Field::Label131, Field::Label132, Field::Label113};
     std::vector<Field> order;
     for (const auto& write : form.textLog) {

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "support/fake_form.h"
 #include "formats.h"
-#include "telemetry.h"
+#include "support/fake_form.h"
 #include "support/telemetry_frames.h"
+#include "telemetry.h"
 
 namespace telemetry::testing {
 namespace {
@@ -39,13 +39,13 @@ TEST_P(Acknowledgement, StampsKnownCodesWithTheLocalTime)
     EXPECT_TRUE(form.wire.empty());  // no box moves
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Acknowledgement,
-    ::testing::Values(AckCase{2, {9, 3, 7}, "Градуировки сохранены 09:03:07"},
-                      AckCase{3, {14, 5, 9}, "Настройки сохранены 14:05:09"},
-                      AckCase{4, {0, 0, 0}, "Режим работы передатчика установлен 00:00:00"},
-                      AckCase{0, {9, 3, 7}, nullptr}, AckCase{1, {9, 3, 7}, nullptr},
-                      AckCase{5, {9, 3, 7}, nullptr}, AckCase{255, {9, 3, 7}, nullptr}));
+INSTANTIATE_TEST_SUITE_P(Table, Acknowledgement,
+                         ::testing::Values(AckCase{2, {9, 3, 7}, "Градуировки сохранены 09:03:07"},
+                                           AckCase{3, {14, 5, 9}, "Настройки сохранены 14:05:09"},
+                                           AckCase{
+                                               4, {0, 0, 0}, "Режим работы передатчика установлен 00:00:00"},
+                                           AckCase{0, {9, 3, 7}, nullptr}, AckCase{1, {9, 3, 7}, nullptr},
+                                           AckCase{5, {9, 3, 7}, nullptr}, AckCase{255, {9, 3, 7}, nullptr}));
 
 // --- Calibration ---------------------------------------------------------------
 
@@ -112,17 +112,17 @@ TEST_P(CalibrationNumber, ShowsSerialNumbersUnsignedAndTheDateAsDdMmYy)
     EXPECT_EQ(form.field(c.field), c.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, CalibrationNumber,
-    ::testing::Values(NumberCase{38, 4294967295u, Field::Label63, "4294967295"},
-                      NumberCase{42, 2147483648u, Field::Label64, "2147483648"},
-                      NumberCase{42, 0, Field::Label64, "0"},
-                      NumberCase{46, 311218, Field::Label65, "31.12.18"},
-                      NumberCase{46, 50318, Field::Label65, "05.03.18"},  // day below 10
-                      NumberCase{46, 0, Field::Label65, "00.00.00"},
-                      NumberCase{46, 7, Field::Label65, "00.00.07"},
-                      NumberCase{46, 1234567, Field::Label65, "12.34.56"},  // seventh digit dropped
-                      NumberCase{46, 4294967295u, Field::Label65, "42.94.96"}));
+INSTANTIATE_TEST_SUITE_P(Table, CalibrationNumber,
+                         ::testing::Values(NumberCase{38, 4294967295u, Field::Label63, "4294967295"},
+                                           NumberCase{42, 2147483648u, Field::Label64, "2147483648"},
+                                           NumberCase{42, 0, Field::Label64, "0"},
+                                           NumberCase{46, 311218, Field::Label65, "31.12.18"},
+                                           NumberCase{46, 50318, Field::Label65, "05.03.18"},  // day below 10
+                                           NumberCase{46, 0, Field::Label65, "00.00.00"},
+                                           NumberCase{46, 7, Field::Label65, "00.00.07"},
+                                           NumberCase{46, 1234567, Field::Label65,
+                                                      "12.34.56"},  // seventh digit dropped
+                                           NumberCase{46, 4294967295u, Field::Label65, "42.94.96"}));
 
 TEST_F(ServiceDecoders, CalibrationFillsTheEditorsOnlyWhileNotEditing)
 {
@@ -136,8 +136,8 @@ TEST_F(ServiceDecoders, CalibrationFillsTheEditorsOnlyWhileNotEditing)
 
     form.edit1IsReadOnly = true;
     decodeCalibration(calibrationBody(), form);
-    EXPECT_EQ(form.editors, (std::array<std::string, kEditorCount>{"1,50000", "-40,00", "273,150",
-                                                                    "123456", "654321", "31.12.18"}));
+    EXPECT_EQ(form.editors, (std::array<std::string, kEditorCount>{"1,50000", "-40,00", "273,150", "123456",
+                                                                   "654321", "31.12.18"}));
 }
 
 // --- Settings --------------------------------------------------------------------

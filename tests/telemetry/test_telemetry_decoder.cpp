@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "support/fake_form.h"
 #include "formats.h"
 #include "host_frames.h"
 #include "receiver.h"
-#include "telemetry.h"
+#include "support/fake_form.h"
 #include "support/telemetry_frames.h"
+#include "telemetry.h"
 
 namespace telemetry::testing {
 namespace {
@@ -26,29 +26,51 @@ TEST_F(TelemetryDecoder, WritesEveryFieldOfAValidPacket)
     decodeTelemetry(telemetryBody(), form);
 
     const std::vector<std::pair<Field, std::string>> expected{
-        {Field::Label4, "7"},           {Field::Label5, "42"},
-        {Field::Label6, "9:05:07"},     {Field::Label134, "9:05:07"},
-        {Field::Label7, "2849866,67"},  {Field::Label8, "2196277,98"},
-        {Field::Label9, "5248950,08"},  {Field::Label12, "0"},
-        {Field::Label13, "0"},          {Field::Label18, "0"},
-        {Field::Label21, "9"},          {Field::Label136, "9"},
-        {Field::Label22, "0,7"},        {Field::Label23, "0,3"},
-        {Field::Label24, "1,5"},        {Field::Label25, "3D"},
-        {Field::Label138, "3D"},        {Field::Label44, "достоверно"},
-        {Field::Label26, "достоверно"}, {Field::Label40, "достоверно"},
-        {Field::Label47, "23,45"},      {Field::Label90, "23,45"},
-        {Field::Label48, "50"},         {Field::Label91, "50"},
-        {Field::Label49, "1013,2"},     {Field::Label111, "1013,2"},
-        {Field::Label50, "1234,56"},    {Field::Label51, "-1"},
-        {Field::Label52, "2048 (3,30 В)"}, {Field::Label53, "3000"},
+        {Field::Label4, "7"},
+        {Field::Label5, "42"},
+        {Field::Label6, "9:05:07"},
+        {Field::Label134, "9:05:07"},
+        {Field::Label7, "2849866,67"},
+        {Field::Label8, "2196277,98"},
+        {Field::Label9, "5248950,08"},
+        {Field::Label12, "0"},
+        {Field::Label13, "0"},
+        {Field::Label18, "0"},
+        {Field::Label21, "9"},
+        {Field::Label136, "9"},
+        {Field::Label22, "0,7"},
+        {Field::Label23, "0,3"},
+        {Field::Label24, "1,5"},
+        {Field::Label25, "3D"},
+        {Field::Label138, "3D"},
+        {Field::Label44, "достоверно"},
+        {Field::Label26, "достоверно"},
+        {Field::Label40, "достоверно"},
+        {Field::Label47, "23,45"},
+        {Field::Label90, "23,45"},
+        {Field::Label48, "50"},
+        {Field::Label91, "50"},
+        {Field::Label49, "1013,2"},
+        {Field::Label111, "1013,2"},
+        {Field::Label50, "1234,56"},
+        {Field::Label51, "-1"},
+        {Field::Label52, "2048 (3,30 В)"},
+        {Field::Label53, "3000"},
         // the geodetic conversion of the position just shown
-        {Field::Label77, "55,750000"},  {Field::Label119, "55,750000"},
-        {Field::Label78, "37,620000"},  {Field::Label127, "37,620000"},
-        {Field::Label79, "150,00"},     {Field::Label128, "150,00"},
-        {Field::Label80, "0,00"},       {Field::Label81, "0,00"},
-        {Field::Label82, "0,00"},       {Field::Label131, "0,00"},
-        {Field::Label83, "0,00"},       {Field::Label132, "0,00"},
-        {Field::Label85, "0,00"},       {Field::Label113, "0,00"},
+        {Field::Label77, "55,750000"},
+        {Field::Label119, "55,750000"},
+        {Field::Label78, "37,620000"},
+        {Field::Label127, "37,620000"},
+        {Field::Label79, "150,00"},
+        {Field::Label128, "150,00"},
+        {Field::Label80, "0,00"},
+        {Field::Label81, "0,00"},
+        {Field::Label82, "0,00"},
+        {Field::Label131, "0,00"},
+        {Field::Label83, "0,00"},
+        {Field::Label132, "0,00"},
+        {Field::Label85, "0,00"},
+        {Field::Label113, "0,00"},
     };
     std::vector<FakeForm::TextWrite> expectedLog;
     for (const auto& [field, text] : expected)
@@ -106,7 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
     Table, TelemetryValues,
     ::testing::Values(
         ValueCase{"X_hundredths", [](RxBody& b) { b.i32(8, 285123456); }, Field::Label7, {}, "2851234,56"},
-        ValueCase{"X_most_negative", [](RxBody& b) { b.i32(8, INT32_MIN); }, Field::Label7, {}, "-21474836,48"},
+        ValueCase{
+            "X_most_negative", [](RxBody& b) { b.i32(8, INT32_MIN); }, Field::Label7, {}, "-21474836,48"},
         ValueCase{"Y_largest", [](RxBody& b) { b.i32(12, INT32_MAX); }, Field::Label8, {}, "21474836,47"},
         ValueCase{"Z_zero", [](RxBody& b) { b.i32(16, 0); }, Field::Label9, {}, "0"},
         ValueCase{"Vx_small_negative", [](RxBody& b) { b.i16(20, -5); }, Field::Label12, {}, "-0,05"},
@@ -118,20 +141,33 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"velocity_accuracy_whole", [](RxBody& b) { b.u8(28, 20); }, Field::Label23, {}, "2"},
         ValueCase{"pdop", [](RxBody& b) { b.u16(29, 150); }, Field::Label24, {}, "1,5"},
         ValueCase{"pdop_max_unsigned", [](RxBody& b) { b.u16(29, 65535); }, Field::Label24, {}, "655,35"},
-        ValueCase{"temperature_sentinel", [](RxBody& b) { b.i16(32, -15000); }, Field::Label47, Field::Label90, kNoSensor},
-        ValueCase{"temperature_below_sentinel", [](RxBody& b) { b.i16(32, INT16_MIN); }, Field::Label47, Field::Label90, kNoSensor},
-        ValueCase{"temperature_above_sentinel", [](RxBody& b) { b.i16(32, -14999); }, Field::Label47, Field::Label90, "-149,99"},
-        ValueCase{"temperature_hot", [](RxBody& b) { b.i16(32, 15001); }, Field::Label47, Field::Label90, "150,01"},
-        ValueCase{"humidity_sentinel", [](RxBody& b) { b.u16(34, 0); }, Field::Label48, Field::Label91, kNoSensor},
-        ValueCase{"humidity_smallest", [](RxBody& b) { b.u16(34, 1); }, Field::Label48, Field::Label91, "0,01"},
-        ValueCase{"humidity_full", [](RxBody& b) { b.u16(34, 10000); }, Field::Label48, Field::Label91, "100"},
-        ValueCase{"humidity_max_unsigned", [](RxBody& b) { b.u16(34, 65535); }, Field::Label48, Field::Label91, "655,35"},
-        ValueCase{"pressure_below_sentinel", [](RxBody& b) { b.u16(36, 64999); }, Field::Label49, Field::Label111, "6499,9"},
-        ValueCase{"pressure_sentinel", [](RxBody& b) { b.u16(36, 65000); }, Field::Label49, Field::Label111, kNoSensor},
-        ValueCase{"pressure_max", [](RxBody& b) { b.u16(36, 65535); }, Field::Label49, Field::Label111, kNoSensor},
+        ValueCase{"temperature_sentinel", [](RxBody& b) { b.i16(32, -15000); }, Field::Label47,
+                  Field::Label90, kNoSensor},
+        ValueCase{"temperature_below_sentinel", [](RxBody& b) { b.i16(32, INT16_MIN); }, Field::Label47,
+                  Field::Label90, kNoSensor},
+        ValueCase{"temperature_above_sentinel", [](RxBody& b) { b.i16(32, -14999); }, Field::Label47,
+                  Field::Label90, "-149,99"},
+        ValueCase{"temperature_hot", [](RxBody& b) { b.i16(32, 15001); }, Field::Label47, Field::Label90,
+                  "150,01"},
+        ValueCase{"humidity_sentinel", [](RxBody& b) { b.u16(34, 0); }, Field::Label48, Field::Label91,
+                  kNoSensor},
+        ValueCase{"humidity_smallest", [](RxBody& b) { b.u16(34, 1); }, Field::Label48, Field::Label91,
+                  "0,01"},
+        ValueCase{"humidity_full", [](RxBody& b) { b.u16(34, 10000); }, Field::Label48, Field::Label91,
+                  "100"},
+        ValueCase{"humidity_max_unsigned", [](RxBody& b) { b.u16(34, 65535); }, Field::Label48,
+                  Field::Label91, "655,35"},
+        ValueCase{"pressure_below_sentinel", [](RxBody& b) { b.u16(36, 64999); }, Field::Label49,
+                  Field::Label111, "6499,9"},
+        ValueCase{"pressure_sentinel", [](RxBody& b) { b.u16(36, 65000); }, Field::Label49, Field::Label111,
+                  kNoSensor},
+        ValueCase{"pressure_max", [](RxBody& b) { b.u16(36, 65535); }, Field::Label49, Field::Label111,
+                  kNoSensor},
         ValueCase{"pressure_zero", [](RxBody& b) { b.u16(36, 0); }, Field::Label49, Field::Label111, "0"},
-        ValueCase{"adc_t_negative", [](RxBody& b) { b.i32(38, -123456789); }, Field::Label50, {}, "-1234567,89"},
-        ValueCase{"adc_h_largest", [](RxBody& b) { b.i32(42, INT32_MAX); }, Field::Label51, {}, "21474836,47"},
+        ValueCase{
+            "adc_t_negative", [](RxBody& b) { b.i32(38, -123456789); }, Field::Label50, {}, "-1234567,89"},
+        ValueCase{
+            "adc_h_largest", [](RxBody& b) { b.i32(42, INT32_MAX); }, Field::Label51, {}, "21474836,47"},
         ValueCase{"mcu_zero", [](RxBody& b) { b.u16(46, 0); }, Field::Label52, {}, "0 (0,00 В)"},
         ValueCase{"mcu_1000", [](RxBody& b) { b.u16(46, 1000); }, Field::Label52, {}, "1000 (1,61 В)"},
         // 512 * 6.6 / 4096 is exactly 0,825: the half rounds away from zero.
@@ -169,20 +205,20 @@ TEST_P(TelemetryFlags, ShowFixTypeAndValidity)
 const char* const kValid = "достоверно";
 const char* const kInvalid = "недостоверно";
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, TelemetryFlags,
-    ::testing::Values(FlagsCase{0x00, "Нет", kInvalid, kInvalid, kInvalid},
-                      FlagsCase{0x01, "Расчет траектории", kInvalid, kInvalid, kInvalid},
-                      FlagsCase{0x02, "2D", kInvalid, kInvalid, kInvalid},
-                      FlagsCase{0xE3, "3D", kValid, kValid, kValid},
-                      FlagsCase{0x04, "Только время", kInvalid, kInvalid, kInvalid},
-                      FlagsCase{0x05, nullptr, kInvalid, kInvalid, kInvalid},
-                      FlagsCase{0x06, nullptr, kInvalid, kInvalid, kInvalid},
-                      FlagsCase{0xFF, nullptr, kValid, kValid, kValid},
-                      FlagsCase{0x18, "Нет", kInvalid, kInvalid, kInvalid},  // bits 3, 4 unused
-                      FlagsCase{0x20, "Нет", kValid, kInvalid, kInvalid},
-                      FlagsCase{0x40, "Нет", kInvalid, kValid, kInvalid},
-                      FlagsCase{0x80, "Нет", kInvalid, kInvalid, kValid}));
+INSTANTIATE_TEST_SUITE_P(Table, TelemetryFlags,
+                         ::testing::Values(FlagsCase{0x00, "Нет", kInvalid, kInvalid, kInvalid},
+                                           FlagsCase{0x01, "Расчет траектории", kInvalid, kInvalid, kInvalid},
+                                           FlagsCase{0x02, "2D", kInvalid, kInvalid, kInvalid},
+                                           FlagsCase{0xE3, "3D", kValid, kValid, kValid},
+                                           FlagsCase{0x04, "Только время", kInvalid, kInvalid, kInvalid},
+                                           FlagsCase{0x05, nullptr, kInvalid, kInvalid, kInvalid},
+                                           FlagsCase{0x06, nullptr, kInvalid, kInvalid, kInvalid},
+                                           FlagsCase{0xFF, nullptr, kValid, kValid, kValid},
+                                           FlagsCase{0x18, "Нет", kInvalid, kInvalid,
+                                                     kInvalid},  // bits 3, 4 unused
+                                           FlagsCase{0x20, "Нет", kValid, kInvalid, kInvalid},
+                                           FlagsCase{0x40, "Нет", kInvalid, kValid, kInvalid},
+                                           FlagsCase{0x80, "Нет", kInvalid, kInvalid, kValid}));
 
 struct TimeCase {
     std::uint8_t hour, minute, second, quarterMs;
@@ -216,13 +252,10 @@ TEST_P(TelemetryTime, ShowsAValidTimeAndStopsAfterThePacketNumberOtherwise)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TelemetryTime,
-                         ::testing::Values(TimeCase{9, 5, 7, 0, "9:05:07"},
-                                           TimeCase{0, 0, 0, 0, "0:00:00"},
+                         ::testing::Values(TimeCase{9, 5, 7, 0, "9:05:07"}, TimeCase{0, 0, 0, 0, "0:00:00"},
                                            TimeCase{23, 59, 59, 249, "23:59:59"},
-                                           TimeCase{24, 0, 0, 0, nullptr},
-                                           TimeCase{255, 0, 0, 0, nullptr},
-                                           TimeCase{12, 60, 0, 0, nullptr},
-                                           TimeCase{12, 0, 60, 0, nullptr},
+                                           TimeCase{24, 0, 0, 0, nullptr}, TimeCase{255, 0, 0, 0, nullptr},
+                                           TimeCase{12, 60, 0, 0, nullptr}, TimeCase{12, 0, 60, 0, nullptr},
                                            TimeCase{12, 0, 0, 250, nullptr},
                                            TimeCase{12, 0, 0, 255, nullptr}));
 

@@ -52,8 +52,8 @@ void Port::frameChecked(bool crcGood)
 {
     const auto& buf = receiver_.rxBuf();
     if (sink_)
-        sink_->push_back({std::vector<std::uint8_t>(buf.begin(), buf.begin() + buf[1]), crcGood,
-                          Clock::now()});
+        sink_->push_back(
+            {std::vector<std::uint8_t>(buf.begin(), buf.begin() + buf[1]), crcGood, Clock::now()});
 }
 
 std::vector<Received> Port::collect(std::size_t count, std::chrono::milliseconds timeout)

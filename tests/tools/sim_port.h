@@ -40,10 +40,7 @@ public:
     // Frames until `count` have completed or `timeout` has passed.
     std::vector<Received> collect(std::size_t count, std::chrono::milliseconds timeout);
     // Everything that completes within `window`.
-    std::vector<Received> collectFor(std::chrono::milliseconds window)
-    {
-        return collect(SIZE_MAX, window);
-    }
+    std::vector<Received> collectFor(std::chrono::milliseconds window) { return collect(SIZE_MAX, window); }
     std::size_t bytesRead() const { return bytesRead_; }
     // True once a read reports that the far end has gone.
     bool hungUp() const { return hungUp_; }

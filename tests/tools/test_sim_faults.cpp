@@ -16,8 +16,8 @@ TEST(SimFaults, BadCrcOnEveryNthFrame)
     Port port(sim.linePath());
     port.request(RQ_TELEMETRY | RQ_CALIBRATION | RQ_SETTINGS | RQ_STATE);
     const auto frames = port.collect(4, 2s);
-    ASSERT_EQ(typesOf(frames), (std::vector<std::uint8_t>{PT_TELEMETRY, PT_CALIBRATION,
-                                                          PT_SETTINGS, PT_STATE}));
+    ASSERT_EQ(typesOf(frames),
+              (std::vector<std::uint8_t>{PT_TELEMETRY, PT_CALIBRATION, PT_SETTINGS, PT_STATE}));
     EXPECT_TRUE(frames[0].crcGood);
     EXPECT_FALSE(frames[1].crcGood);
     EXPECT_TRUE(frames[2].crcGood);
@@ -32,8 +32,8 @@ TEST(SimFaults, NoiseGoesBetweenFramesNotIntoThem)
     for (int round = 0; round < 5; ++round) {
         port.request(RQ_TELEMETRY | RQ_CALIBRATION | RQ_SETTINGS | RQ_STATE);
         const auto frames = port.collect(4, 2s);
-        ASSERT_EQ(typesOf(frames), (std::vector<std::uint8_t>{PT_TELEMETRY, PT_CALIBRATION,
-                                                              PT_SETTINGS, PT_STATE}));
+        ASSERT_EQ(typesOf(frames),
+                  (std::vector<std::uint8_t>{PT_TELEMETRY, PT_CALIBRATION, PT_SETTINGS, PT_STATE}));
         for (const auto& f : frames) {
             EXPECT_TRUE(f.crcGood);
             frameBytes += wireSize(f.body.size());

@@ -164,7 +164,8 @@ TEST(SimLine, BytesLeaveAtTheBaudRate)
             port.request(RQ_TELEMETRY | RQ_CALIBRATION | RQ_SETTINGS | RQ_STATE);
             const auto frames = port.collect(4, 3s);
             ASSERT_EQ(frames.size(), 4u);
-            const auto spread = std::chrono::duration_cast<std::chrono::milliseconds>(frames[3].at - frames[0].at);
+            const auto spread =
+                std::chrono::duration_cast<std::chrono::milliseconds>(frames[3].at - frames[0].at);
             spreads += " " + std::to_string(spread.count()) + " ms";
             if (spread >= c.atLeast && spread <= c.atMost)
                 break;

@@ -40,10 +40,9 @@ TEST(SimOptions, HelpDescribesEveryOption)
 {
     const auto r = runToEnd({"--help"});
     EXPECT_EQ(r.code, 0);
-    for (const char* option : {"--device", "--link", "--baud", "--flood", "--frames", "--lat",
-                               "--lon", "--height", "--warmup", "--state", "--bad-crc", "--noise",
-                               "--silence", "--hangup", "--seed", "--replay", "--speed", "--verbose",
-                               "--help"})
+    for (const char* option : {"--device", "--link", "--baud", "--flood", "--frames", "--lat", "--lon",
+                               "--height", "--warmup", "--state", "--bad-crc", "--noise", "--silence",
+                               "--hangup", "--seed", "--replay", "--speed", "--verbose", "--help"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 

@@ -196,7 +196,7 @@ TEST_F(SimReplay, PlaysTheCapturedBytesUnchangedAndEnds)
 
     SimProcess sim({"--replay", writeCapture("all.capture", records), "--speed", "0"});
     RawPort port(sim.linePath());
-    port.send(protocol::buildRequest(0x0F));  // asks, and must get no answer
+    port.send(protocol::buildRequest(0x0F));   // asks, and must get no answer
     port.readUntil(expected.size() + 1, 10s);  // one more than the capture: nothing else comes
     EXPECT_EQ(port.bytes.size(), expected.size());
     EXPECT_TRUE(port.bytes == expected) << "the played bytes differ from the capture's";
@@ -210,8 +210,9 @@ std::vector<capture::Record> recordsAt(const std::vector<double>& times)
 {
     std::vector<capture::Record> records;
     for (std::size_t i = 0; i < times.size(); ++i)
-        records.push_back({static_cast<std::int64_t>(times[i] * 1e6),
-                           {0xAA, static_cast<std::uint8_t>(i), 0x0A, 0x0D, static_cast<std::uint8_t>(0xF0 + i)}});
+        records.push_back(
+            {static_cast<std::int64_t>(times[i] * 1e6),
+             {0xAA, static_cast<std::uint8_t>(i), 0x0A, 0x0D, static_cast<std::uint8_t>(0xF0 + i)}});
     return records;
 }
 
@@ -236,7 +237,8 @@ TEST_F(SimReplay, KeepsTheRecordedTimingAtTheGivenSpeed)
         RawPort port(sim.linePath());
         const Bytes expected = concatenated(records);
         port.readUntil(expected.size(), std::chrono::seconds(10));
-        ASSERT_TRUE(port.bytes == expected) << "got " << port.bytes.size() << " of " << expected.size() << " bytes";
+        ASSERT_TRUE(port.bytes == expected)
+            << "got " << port.bytes.size() << " of " << expected.size() << " bytes";
 
         // Between records, lateness of the first shortens the gap to the
         // next; so each record is held to its time since the opening too.
@@ -244,11 +246,13 @@ TEST_F(SimReplay, KeepsTheRecordedTimingAtTheGivenSpeed)
         for (std::size_t i = 0; i < records.size(); ++i) {
             const double came = Seconds(port.arrivalOf(offset) - opened).count();
             const double due = times[i] * c.scale;
-            EXPECT_GE(came, due - kEarly) << "record " << i << " came " << came << " s after the port was opened, "
-                                          << "due at " << due << " s: early, which no load explains";
-            EXPECT_LE(came, due + kLate) << "record " << i << " came " << came << " s after the port was opened, "
-                                         << "due at " << due << " s: only a machine that keeps the simulator from "
-                                         << "running for " << kLate << " s fails this";
+            EXPECT_GE(came, due - kEarly)
+                << "record " << i << " came " << came << " s after the port was opened, "
+                << "due at " << due << " s: early, which no load explains";
+            EXPECT_LE(came, due + kLate)
+                << "record " << i << " came " << came << " s after the port was opened, "
+                << "due at " << due << " s: only a machine that keeps the simulator from "
+                << "running for " << kLate << " s fails this";
             offset += records[i].bytes.size();
         }
     }
@@ -267,10 +271,10 @@ TEST_F(SimReplay, AtSpeedZeroPlaysAsFastAsTheLineTakesIt)
     const auto start = Clock::now();
     port.readUntil(expected.size(), std::chrono::seconds(static_cast<int>(kAllowed)));
     const double took = Seconds(Clock::now() - start).count();
-    EXPECT_TRUE(port.bytes == expected) << "got " << port.bytes.size() << " of " << expected.size() << " bytes in "
-                                        << took << " s; only a machine so loaded that " << expected.size()
-                                        << " bytes through a pseudo-terminal take " << kAllowed
-                                        << " s fails this";
+    EXPECT_TRUE(port.bytes == expected)
+        << "got " << port.bytes.size() << " of " << expected.size() << " bytes in " << took
+        << " s; only a machine so loaded that " << expected.size() << " bytes through a pseudo-terminal take "
+        << kAllowed << " s fails this";
 }
 
 TEST_F(SimReplay, WaitsWhileThePortIsClosedAndGoesOnWhereItStopped)

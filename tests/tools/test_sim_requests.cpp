@@ -34,8 +34,8 @@ TEST(SimRequests, ServiceMaskAnswersEachBitOnceInOrder)
     Port port(sim.linePath());
     port.request(RQ_TELEMETRY | RQ_CALIBRATION | RQ_SETTINGS | RQ_STATE);
     const auto frames = port.collect(4, 2s);
-    ASSERT_EQ(typesOf(frames), (std::vector<std::uint8_t>{PT_TELEMETRY, PT_CALIBRATION,
-                                                          PT_SETTINGS, PT_STATE}));
+    ASSERT_EQ(typesOf(frames),
+              (std::vector<std::uint8_t>{PT_TELEMETRY, PT_CALIBRATION, PT_SETTINGS, PT_STATE}));
     for (const auto& f : frames)
         EXPECT_TRUE(f.crcGood) << "type " << int(f.type());
     EXPECT_EQ(frames[0].body.size(), 50u);
@@ -172,8 +172,7 @@ TEST(SimWrites, CalibrationWriteWithTheKeyIsStoredAndReported)
     EXPECT_EQ(u32(after.body, 46), 10203u);
     // The write carries zeros for the channel coefficients; the radiosonde
     // keeps its own.
-    EXPECT_TRUE(std::equal(before.body.begin() + 14, before.body.begin() + 38,
-                           after.body.begin() + 14));
+    EXPECT_TRUE(std::equal(before.body.begin() + 14, before.body.begin() + 38, after.body.begin() + 14));
 }
 
 TEST(SimWrites, CalibrationWriteWithAWrongKeyIsIgnored)

@@ -37,8 +37,9 @@ bool writeSettings(const QString& directory)
     QFile file(QDir(directory).filePath(QStringLiteral("settings.INI")));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    file.write("[Port1 setting]\nPort=COM1\nBaudRate=38400\n"
-               "[Form setting]\nContinuedMode=0\nAmplSetEnable=0\n");
+    file.write(
+        "[Port1 setting]\nPort=COM1\nBaudRate=38400\n"
+        "[Form setting]\nContinuedMode=0\nAmplSetEnable=0\n");
     return true;
 }
 
@@ -58,9 +59,8 @@ int main(int argc, char* argv[])
     }
     // The port that is not there is expected; its error goes to standard
     // error instead of a modal box.
-    errorbox::setCaptureForTest([](const QString& text) {
-        std::fprintf(stderr, "kalvi7-showcase: %s\n", qPrintable(text));
-    });
+    errorbox::setCaptureForTest(
+        [](const QString& text) { std::fprintf(stderr, "kalvi7-showcase: %s\n", qPrintable(text)); });
 
     TForm1 form;
     form.setWatchdogIntervalForTest(kWatchdogHeldOffMs);

@@ -49,17 +49,17 @@ Frame telemetry()
         put(body, offset, kMinInt32, 4);
     for (std::size_t offset : {20u, 22u, 24u})
         put(body, offset, kMinInt16, 2);
-    body[26] = 255;             // satellites
-    body[27] = 255;             // 25,5 m
-    body[28] = 255;             // 25,5 m/s
-    put(body, 29, 65535, 2);    // PDOP 655,35
-    body[31] = 0x01;            // "Расчет траектории", every flag "недостоверно"
+    body[26] = 255;           // satellites
+    body[27] = 255;           // 25,5 m
+    body[28] = 255;           // 25,5 m/s
+    put(body, 29, 65535, 2);  // PDOP 655,35
+    body[31] = 0x01;          // "Расчет траектории", every flag "недостоверно"
     put(body, 32, static_cast<std::uint16_t>(-15000), 2);  // "нет датчика"
     put(body, 34, 0, 2);                                   // "нет датчика"
     put(body, 36, 65535, 2);                               // "нет датчика"
     put(body, 38, kMinInt32, 4);
     put(body, 42, kMinInt32, 4);
-    put(body, 46, 65535, 2);    // "65535 (105,60 В)"
+    put(body, 46, 65535, 2);  // "65535 (105,60 В)"
     put(body, 48, 65535, 2);
     return wrap(body);
 }
@@ -92,11 +92,11 @@ Frame settings()
 {
     Body body(8, 0);
     body[0] = protocol::PT_SETTINGS;
-    body[2] = 255;            // "412750 кГц (255)"
-    body[3] = 255;            // "102,80 дБм (255)"
-    put(body, 4, 1024, 2);    // "-256000 Гц (-1024)"
-    body[6] = 254;            // "127,5 мА (254)"
-    body[7] = 0;              // "ГЛОНАСС+GPS (0)"
+    body[2] = 255;          // "412750 кГц (255)"
+    body[3] = 255;          // "102,80 дБм (255)"
+    put(body, 4, 1024, 2);  // "-256000 Гц (-1024)"
+    body[6] = 254;          // "127,5 мА (254)"
+    body[7] = 0;            // "ГЛОНАСС+GPS (0)"
     return wrap(body);
 }
 

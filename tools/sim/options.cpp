@@ -20,8 +20,7 @@ double toNumber(const std::string& name, std::string_view text)
     return value;
 }
 
-std::uint64_t toCount(const std::string& name, std::string_view text, std::uint64_t min,
-                      std::uint64_t max)
+std::uint64_t toCount(const std::string& name, std::string_view text, std::uint64_t min, std::uint64_t max)
 {
     std::uint64_t value = 0;
     int base = 10;
@@ -34,8 +33,8 @@ std::uint64_t toCount(const std::string& name, std::string_view text, std::uint6
     if (text.empty() || ec != std::errc{} || ptr != end)
         fail(name + ": '" + std::string(text) + "' is not a whole number");
     if (value < min || value > max)
-        fail(name + ": " + std::to_string(value) + " is out of range " + std::to_string(min) +
-             ".." + std::to_string(max));
+        fail(name + ": " + std::to_string(value) + " is out of range " + std::to_string(min) + ".." +
+             std::to_string(max));
     return value;
 }
 
@@ -150,15 +149,16 @@ Options parseOptions(const std::vector<std::string>& args)
         }
         if (inlineValue && !valueTaken)
             fail(name + " takes no value");
-        static const char* const kSimulationOptions[] = {
-            "--flood", "--frames", "--lat", "--lon", "--height", "--warmup", "--state",
-            "--bad-crc", "--noise", "--silence", "--hangup", "--seed"};
+        static const char* const kSimulationOptions[] = {"--flood",  "--frames",  "--lat",    "--lon",
+                                                         "--height", "--warmup",  "--state",  "--bad-crc",
+                                                         "--noise",  "--silence", "--hangup", "--seed"};
         for (const char* option : kSimulationOptions)
             if (name == option && simulationOption.empty())
                 simulationOption = name;
     }
     if (!o.replay.empty() && !simulationOption.empty())
-        fail(simulationOption + " shapes the simulated radiosonde; a --replay sends only what the capture holds");
+        fail(simulationOption +
+             " shapes the simulated radiosonde; a --replay sends only what the capture holds");
     if (speedGiven && o.replay.empty())
         fail("--speed goes with --replay");
     if (!o.device.empty() && !o.link.empty())

@@ -4,8 +4,8 @@
 
 namespace sim {
 
-inline constexpr double kPz90A = 6378136.0;             // semi-major axis, m
-inline constexpr double kPz90F = 1.0 / 298.25784;       // flattening
+inline constexpr double kPz90A = 6378136.0;                 // semi-major axis, m
+inline constexpr double kPz90F = 1.0 / 298.25784;           // flattening
 inline constexpr double kPz90E2 = kPz90F * (2.0 - kPz90F);  // first eccentricity squared
 
 struct Ecef {

@@ -59,15 +59,13 @@ constexpr std::uint8_t kTimeFlagsValid = 0xE0;
 
 }  // namespace
 
-Radiosonde::Radiosonde(LaunchSite site, double warmupSeconds, std::uint8_t stateFlags,
-                       std::uint64_t seed)
+Radiosonde::Radiosonde(LaunchSite site, double warmupSeconds, std::uint8_t stateFlags, std::uint64_t seed)
     : site_(geodeticToEcef(site.lat, site.lon, site.height)),
       siteHeight_(site.height),
       warmup_(warmupSeconds),
       stateFlags_(stateFlags),
       rng_(seed)
-{
-}
+{}
 
 double Radiosonde::normal(double sigma) { return std::normal_distribution<double>(0.0, sigma)(rng_); }
 
@@ -78,14 +76,10 @@ Reply Radiosonde::handleHostFrame(std::span<const std::uint8_t> body, const Inst
     if (body.size() < 2 || body[1] != body.size())
         return {};
     switch (body[0]) {
-    case PT_REQUEST:
-        return body.size() == 3 ? answerRequest(body[2], now) : Reply{};
-    case PT_SETTINGS_WRITE:
-        return body.size() == 9 ? applySettings(body) : Reply{};
-    case PT_CALIB_WRITE:
-        return body.size() == 52 ? storeCalibration(body) : Reply{};
-    default:
-        return {};
+    case PT_REQUEST: return body.size() == 3 ? answerRequest(body[2], now) : Reply{};
+    case PT_SETTINGS_WRITE: return body.size() == 9 ? applySettings(body) : Reply{};
+    case PT_CALIB_WRITE: return body.size() == 52 ? storeCalibration(body) : Reply{};
+    default: return {};
     }
 }
 
@@ -98,8 +92,7 @@ Reply Radiosonde::answerRequest(std::uint8_t mask, const Instant& now)
     // telemetry bit: the host sets it in every request of its chain, and
     // answering each of those at once would turn the chain into a loop
     // that fills the line. Starting the cycle sends the first packet now.
-    const bool telemetryNow =
-        cyclic_ ? !wasCyclic : (mask & RQ_TELEMETRY) != 0;
+    const bool telemetryNow = cyclic_ ? !wasCyclic : (mask & RQ_TELEMETRY) != 0;
     if (telemetryNow)
         reply.frames.push_back(telemetry(now));
     reply.cyclicStarted = cyclic_ && !wasCyclic;
@@ -115,17 +108,10 @@ Reply Radiosonde::answerRequest(std::uint8_t mask, const Instant& now)
 Reply Radiosonde::applySettings(std::span<const std::uint8_t> body)
 {
     switch (body[2]) {
-    case SET_FREQUENCY:
-        settings_.frequencyCode = body[3];
-        break;
-    case SET_GAIN:
-        settings_.gain = body[4];
-        break;
-    case SET_NAVMODE:
-        settings_.navMode = body[8];
-        break;
-    default:
-        return {};  // nothing changed, nothing to confirm
+    case SET_FREQUENCY: settings_.frequencyCode = body[3]; break;
+    case SET_GAIN: settings_.gain = body[4]; break;
+    case SET_NAVMODE: settings_.navMode = body[8]; break;
+    default: return {};  // nothing changed, nothing to confirm
     }
     return {{acknowledgement(PT_SETTINGS_WRITE)}, false};
 }

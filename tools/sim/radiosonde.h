@@ -33,9 +33,9 @@ struct Calibration {
 struct RadioSettings {
     std::uint8_t frequencyCode = 60;  // 400000 + 50 * code kHz
     std::uint8_t gain = 30;
-    std::uint16_t correction = 4;     // 11-bit two's complement, 250 Hz steps
-    std::uint8_t biasCurrent = 3;     // 0.5 * code + 0.5 mA
-    std::uint8_t navMode = 0;         // 0 GLONASS+GPS, 1 GLONASS, 2 GPS
+    std::uint16_t correction = 4;  // 11-bit two's complement, 250 Hz steps
+    std::uint8_t biasCurrent = 3;  // 0.5 * code + 0.5 mA
+    std::uint8_t navMode = 0;      // 0 GLONASS+GPS, 1 GLONASS, 2 GPS
 };
 
 // The moment a packet is built: time since power-on drives the satellite

@@ -121,7 +121,8 @@ bool Replay::followPeer(Clock::time_point now)
         // of the capture by its length: nothing is lost to a closed port.
         origin_ = now - std::chrono::duration_cast<Clock::duration>(pausedAt_);
         playing_ = true;
-        log(everPlayed_ ? "the far end is open again; the replay goes on" : "the far end is open; the replay begins");
+        log(everPlayed_ ? "the far end is open again; the replay goes on"
+                        : "the far end is open; the replay begins");
         everPlayed_ = true;
     } else if (!peer && playing_) {
         pausedAt_ = now - origin_;

@@ -72,8 +72,8 @@ private:
     bool everPlayed_ = false;
     std::chrono::duration<double> pausedAt_{0};  // of capture time, scaled by the speed
 
-    std::size_t next_ = 0;               // first record not yet staged
-    std::vector<std::uint8_t> staged_;   // due bytes the line has not taken yet
+    std::size_t next_ = 0;              // first record not yet staged
+    std::vector<std::uint8_t> staged_;  // due bytes the line has not taken yet
     std::size_t stagedHead_ = 0;
     std::uint64_t bytesPlayed_ = 0;
     Clock::time_point firstByteAt_;

@@ -69,8 +69,7 @@ Session::Session(const Options& options, int stopFd)
                   seedFor(options)),
       faultRng_(seedFor(options) ^ 0x9E3779B97F4A7C15ull)
 {
-    line_ = options.device.empty() ? makePtyLine(options.baud)
-                                   : makeDeviceLine(options.device, options.baud);
+    line_ = options.device.empty() ? makePtyLine(options.baud) : makeDeviceLine(options.device, options.baud);
     if (!options.link.empty())
         link_.emplace(options.link);
 }
@@ -242,10 +241,7 @@ void Session::writeLine(Clock::time_point now)
     }
 }
 
-bool Session::telemetryWanted() const
-{
-    return options_.frames == 0 || telemetryQueued_ < options_.frames;
-}
+bool Session::telemetryWanted() const { return options_.frames == 0 || telemetryQueued_ < options_.frames; }
 
 bool Session::framesDone() const
 {

@@ -13,9 +13,10 @@ namespace {
 template <typename T, typename Place>
 std::size_t countBetween(const std::vector<T>& items, std::uint64_t from, std::uint64_t to, Place placeOf)
 {
-    const auto first = std::partition_point(items.begin(), items.end(),
-                                            [&](const T& item) { return placeOf(item) < from; });
-    const auto end = std::partition_point(first, items.end(), [&](const T& item) { return placeOf(item) < to; });
+    const auto first =
+        std::partition_point(items.begin(), items.end(), [&](const T& item) { return placeOf(item) < from; });
+    const auto end =
+        std::partition_point(first, items.end(), [&](const T& item) { return placeOf(item) < to; });
     return static_cast<std::size_t>(end - first);
 }
 
@@ -87,7 +88,8 @@ long medianRssKb(const std::vector<Sample>& samples, qint64 fromMs, qint64 toMs)
     }
     if (values.empty())
         return -1;
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2),
+                     values.end());
     return values[values.size() / 2];
 }
 

@@ -15,8 +15,8 @@ struct PortChange {
     qint64 atMs;
     std::uint64_t oldLineEnds;  // byte messages of the lines before it, in all
     const SimLine* to;
-    bool opened;       // false: the open failed
-    int openFds;       // descriptors right after it
+    bool opened;  // false: the open failed
+    int openFds;  // descriptors right after it
 };
 
 struct Sample {
@@ -27,13 +27,13 @@ struct Sample {
 // Frames lost between two frames of one radiosonde, and why.
 struct LossReport {
     std::uint64_t decoded = 0;
-    std::uint64_t lost = 0;              // missing packet numbers in all
+    std::uint64_t lost = 0;  // missing packet numbers in all
     std::uint64_t lostToBadCrc = 0;
     std::uint64_t lostToPortChange = 0;
-    std::uint64_t lostToLineFault = 0;   // hang-up or silence
+    std::uint64_t lostToLineFault = 0;  // hang-up or silence
     std::uint64_t unexplained = 0;
-    std::uint64_t repeated = 0;          // a packet number twice in a row
-    std::vector<QString> details;        // one line per unexplained loss
+    std::uint64_t repeated = 0;    // a packet number twice in a row
+    std::vector<QString> details;  // one line per unexplained loss
 };
 
 LossReport lossesOf(const SimLine& sim, const std::vector<Decoded>& telemetry,

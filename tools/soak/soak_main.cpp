@@ -20,10 +20,10 @@
 #include "PortSelector.h"
 #include "PortUnit.h"
 #include "error_box.h"
-#include "support/proc_figures.h"
 #include "soak_report.h"
 #include "soak_sim.h"
 #include "soak_window.h"
+#include "support/proc_figures.h"
 #include "ui_TForm1.h"
 
 namespace {
@@ -68,8 +68,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     Options options;
     if (!parse(app.arguments(), options)) {
-        std::fprintf(stderr, "usage: kalvi7-soak [--minutes M | --seconds S] [--change-every S] "
-                             "[--flood] [--seed N] [--sim PATH]\n");
+        std::fprintf(stderr,
+                     "usage: kalvi7-soak [--minutes M | --seconds S] [--change-every S] "
+                     "[--flood] [--seed N] [--sim PATH]\n");
         return 2;
     }
 
@@ -87,12 +88,20 @@ int main(int argc, char* argv[])
     const auto now = [&clock] { return clock.elapsed(); };
 
     soak::SimLine north("north", options.sim, scratch.filePath("lineN"), 55.7504,
-                        {.badCrcEvery = 7, .noise = true, .silenceFor = 4, .silenceEvery = 37,
-                         .hangupEvery = 23, .hangupFor = 2},
+                        {.badCrcEvery = 7,
+                         .noise = true,
+                         .silenceFor = 4,
+                         .silenceEvery = 37,
+                         .hangupEvery = 23,
+                         .hangupFor = 2},
                         false, options.seed);
     soak::SimLine south("south", options.sim, scratch.filePath("lineS"), -33.9,
-                        {.badCrcEvery = 11, .noise = true, .silenceFor = 3, .silenceEvery = 29,
-                         .hangupEvery = 31, .hangupFor = 2},
+                        {.badCrcEvery = 11,
+                         .noise = true,
+                         .silenceFor = 3,
+                         .silenceEvery = 29,
+                         .hangupEvery = 31,
+                         .hangupFor = 2},
                         options.flood, options.seed + 1);
     soak::SimLine* sims[] = {&north, &south};
     for (soak::SimLine* sim : sims) {
@@ -146,7 +155,8 @@ int main(int argc, char* argv[])
     QObject::connect(&sampleTimer, &QTimer::timeout, [&] {
         // The window's memory: the process's, less the records of every
         // frame the harness keeps for its verdict.
-        samples.push_back({now(), ProcFigures::ofSelf().vmRssKb - static_cast<long>(form.recordBytes() / 1024)});
+        samples.push_back(
+            {now(), ProcFigures::ofSelf().vmRssKb - static_cast<long>(form.recordBytes() / 1024)});
         for (soak::SimLine* sim : sims) {
             if (sim->ended())
                 loop.quit();

@@ -33,8 +33,13 @@ int report(const Record& run)
                 qPrintable(QStringLiteral("telemetry of %1 complete").arg(sim->name())),
                 QStringLiteral("%1 decoded; %2 lost: %3 to bad CRCs, %4 to port changes, %5 to "
                                "hang-ups and silences, %6 unexplained; %7 repeated; %8 hang-ups")
-                    .arg(r.decoded).arg(r.lost).arg(r.lostToBadCrc).arg(r.lostToPortChange)
-                    .arg(r.lostToLineFault).arg(r.unexplained).arg(r.repeated)
+                    .arg(r.decoded)
+                    .arg(r.lost)
+                    .arg(r.lostToBadCrc)
+                    .arg(r.lostToPortChange)
+                    .arg(r.lostToLineFault)
+                    .arg(r.unexplained)
+                    .arg(r.repeated)
                     .arg(sim->linesRemadeAtMs().size()));
         for (const QString& line : r.details)
             std::printf("     %s\n", qPrintable(line));
@@ -62,7 +67,8 @@ int report(const Record& run)
     }
     verdict(unexplainedFailures == 0, "ports opened unless hung up",
             QStringLiteral("%1 opens failed, %2 of them with the line up")
-                .arg(run.openFailures).arg(unexplainedFailures));
+                .arg(run.openFailures)
+                .arg(unexplainedFailures));
 
     const qint64 warmUpMs = std::min<qint64>(60000, run.ranMs / 5);
     const qint64 windowMs = std::min<qint64>(30000, (run.ranMs - warmUpMs) / 2);
@@ -74,8 +80,13 @@ int report(const Record& run)
     verdict(baseline > 0 && final - baseline < 1024, "resident memory flat",
             QStringLiteral("%1 kB after %2 s of warm-up, %3 kB at the end (%4%5 kB), peak %6 kB "
                            "(less the harness's records, %7 kB at the end)")
-                .arg(baseline).arg(warmUpMs / 1000).arg(final).arg(final >= baseline ? "+" : "")
-                .arg(final - baseline).arg(peak).arg(run.recordKb));
+                .arg(baseline)
+                .arg(warmUpMs / 1000)
+                .arg(final)
+                .arg(final >= baseline ? "+" : "")
+                .arg(final - baseline)
+                .arg(peak)
+                .arg(run.recordKb));
 
     int fdsLow = 1 << 30, fdsHigh = -1;
     for (const PortChange& c : run.changes) {
@@ -86,7 +97,9 @@ int report(const Record& run)
     }
     verdict(fdsHigh >= 0 && fdsLow == fdsHigh, "descriptors constant",
             QStringLiteral("%1 to %2 open after each successful port change; %3 at the end")
-                .arg(fdsLow).arg(fdsHigh).arg(run.finalOpenFds));
+                .arg(fdsLow)
+                .arg(fdsHigh)
+                .arg(run.finalOpenFds));
 
     verdict(run.errorBoxes.empty(), "no error box", QStringLiteral("%1 shown").arg(run.errorBoxes.size()));
     for (const QString& text : run.errorBoxes)

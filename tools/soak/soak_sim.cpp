@@ -2,8 +2,8 @@
 
 #include <sys/prctl.h>
 
-#include <csignal>
 #include <cmath>
+#include <csignal>
 
 namespace soak {
 namespace {
@@ -18,8 +18,13 @@ qint64 ms(double seconds) { return static_cast<qint64>(std::llround(seconds * 10
 
 SimLine::SimLine(QString name, QString program, QString link, double latitude, Faults faults, bool flood,
                  int seed)
-    : name_(std::move(name)), program_(std::move(program)), link_(std::move(link)),
-      latitude_(latitude), faults_(faults), flood_(flood), seed_(seed)
+    : name_(std::move(name)),
+      program_(std::move(program)),
+      link_(std::move(link)),
+      latitude_(latitude),
+      faults_(faults),
+      flood_(flood),
+      seed_(seed)
 {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // The simulator goes with the harness, however the harness ends.
@@ -38,8 +43,10 @@ SimLine::~SimLine() { stop(); }
 
 bool SimLine::start(qint64 nowMs)
 {
-    QStringList args{"--link", link_, "--warmup", "0", "--lat", QString::number(latitude_),
-                     "--seed", QString::number(seed_)};
+    QStringList args{"--link",   link_,
+                     "--warmup", "0",
+                     "--lat",    QString::number(latitude_),
+                     "--seed",   QString::number(seed_)};
     if (flood_)
         args << "--flood";
     if (faults_.badCrcEvery > 0)
@@ -47,8 +54,7 @@ bool SimLine::start(qint64 nowMs)
     if (faults_.noise)
         args << "--noise";
     if (faults_.silenceFor > 0)
-        args << "--silence"
-             << QStringLiteral("%1,%2").arg(faults_.silenceFor).arg(faults_.silenceEvery);
+        args << "--silence" << QStringLiteral("%1,%2").arg(faults_.silenceFor).arg(faults_.silenceEvery);
     if (faults_.hangupEvery > 0)
         args << "--hangup" << QStringLiteral("%1,%2").arg(faults_.hangupEvery).arg(faults_.hangupFor);
 

@@ -19,7 +19,7 @@ namespace soak {
 
 struct Decoded {
     qint64 atMs;
-    bool northern;     // which radiosonde: the sign of its Z coordinate
+    bool northern;  // which radiosonde: the sign of its Z coordinate
     std::uint8_t number;
     std::uint64_t endByte = 0;  // byte messages taken, this frame's last included
 };

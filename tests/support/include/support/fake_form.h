@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "decoding_sink.h"
 #include "frame.h"
 #include "host_frames.h"
-#include "decoding_sink.h"
 #include "telemetry.h"
 
 namespace telemetry::testing {
@@ -41,11 +41,11 @@ public:
     TimeOfDay clock{};
 
     // --- Records ---
-    bool recordTexts = true;               // off: no allocation per setText (benchmarks)
-    bool recordWire = true;                // off: written bytes only counted (benchmarks)
-    std::vector<TextWrite> textLog;        // every setText, in order
-    std::vector<std::uint8_t> wire;        // every writeComByte, in order
-    std::uint64_t bytesWritten = 0;        // every writeComByte, recorded or not
+    bool recordTexts = true;         // off: no allocation per setText (benchmarks)
+    bool recordWire = true;          // off: written bytes only counted (benchmarks)
+    std::vector<TextWrite> textLog;  // every setText, in order
+    std::vector<std::uint8_t> wire;  // every writeComByte, in order
+    std::uint64_t bytesWritten = 0;  // every writeComByte, recorded or not
     int timerRestarts = 0;
 
     void clearRecords()
@@ -140,7 +140,10 @@ public:
 
 private:
     template <typename E>
-    static std::size_t index(E e) { return static_cast<std::size_t>(e); }
+    static std::size_t index(E e)
+    {
+        return static_cast<std::size_t>(e);
+    }
 
     // Wire size of the frame starting at `at`, 0 if none starts there.
     std::size_t frameSizeAt(std::size_t at) const

@@ -11,10 +11,10 @@
 #include <string>
 
 struct ProcFigures {
-    long vmRssKb = -1;               // VmRSS of /proc/<pid>/status
-    int openFds = -1;                // entries of /proc/<pid>/fd
-    double cpuSeconds = -1;          // utime + stime of /proc/<pid>/stat, every thread
-    long voluntarySwitches = -1;     // of the main thread: its wake-ups
+    long vmRssKb = -1;            // VmRSS of /proc/<pid>/status
+    int openFds = -1;             // entries of /proc/<pid>/fd
+    double cpuSeconds = -1;       // utime + stime of /proc/<pid>/stat, every thread
+    long voluntarySwitches = -1;  // of the main thread: its wake-ups
     long involuntarySwitches = -1;
 
     static ProcFigures ofSelf() { return of(getpid()); }

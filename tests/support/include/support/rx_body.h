@@ -13,7 +13,11 @@ namespace telemetry::testing {
 class RxBody {
 public:
     // A fresh body over a zero-filled buffer, as before the first frame.
-    RxBody(std::uint8_t type, std::uint8_t length) { buf_[0] = type; buf_[1] = length; }
+    RxBody(std::uint8_t type, std::uint8_t length)
+    {
+        buf_[0] = type;
+        buf_[1] = length;
+    }
     // A body written over what earlier frames left in the buffer.
     RxBody(const protocol::RxBuffer& stale, std::uint8_t type, std::uint8_t length) : buf_(stale)
     {

@@ -54,7 +54,7 @@ private:
     // pipe holds is never held up by a test that does not read.
     std::string outputs_;  // a private temporary directory
     pid_t pid_ = -1;
-    int outFd_ = -1;       // reading end of the output file
+    int outFd_ = -1;  // reading end of the output file
     std::string pending_;
     std::string linePath_;
     int status_ = -1;
