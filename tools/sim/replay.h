@@ -4,16 +4,14 @@
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
-#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "capture_format.h"
-#include "line.h"
+#include "line_loop.h"
 #include "options.h"
 #include "receiver.h"
-#include "slave_link.h"
 
 namespace sim {
 
@@ -33,8 +31,6 @@ public:
     int run();
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     // Logs what crosses the line, as the simulator does, with --verbose.
     class Logger : public protocol::ReceiverSink {
     public:
@@ -52,19 +48,13 @@ private:
     Clock::time_point dueAt(std::size_t record) const;
     void stageDue(Clock::time_point now);
     void writeLine();
-    void readLine();
     bool waitAndRead(bool peer);  // false on a stop
-    void drainAtEnd();
     bool finished() const { return next_ == capture_.records.size() && staged_.empty(); }
-    void log(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
     Options options_;
     capture::Capture capture_;
-    int stopFd_;
-    std::unique_ptr<Line> line_;
-    std::optional<SlaveLink> link_;
+    LineLoop loop_;
 
-    Clock::time_point start_;
     // Capture time zero on this clock, while playing; it moves on by the
     // length of every pause.
     Clock::time_point origin_;

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -20,30 +19,12 @@ using namespace std::chrono_literals;
 using Seconds = std::chrono::duration<double>;
 
 constexpr auto kCyclicPeriod = 1s;
-// How often a line without its far end is looked at again: the master of a
-// pty whose slave is closed reports a hang-up at once on every poll.
-constexpr auto kPeerPoll = 100ms;
-// How long, after --frames is reached, the far end gets to read what is
-// still in the line before the pty goes away under it.
-constexpr auto kDrainGrace = 2s;
 // Bytes handed to the line at once when pacing: small enough to keep the
 // gaps short, large enough not to wake for every byte.
 constexpr double kPacingSlice = 0.005;  // seconds
 // Telemetry frames kept waiting in flood mode, so the loop runs once per
 // few frames rather than per frame.
 constexpr std::size_t kFloodBacklog = 8 * protocol::wireSize(kTelemetryBodySize);
-
-const char* packetName(std::uint8_t type)
-{
-    switch (type) {
-    case protocol::PT_ACK: return "acknowledgement";
-    case protocol::PT_TELEMETRY: return "telemetry";
-    case protocol::PT_CALIBRATION: return "calibration";
-    case protocol::PT_SETTINGS: return "settings";
-    case protocol::PT_STATE: return "state";
-    default: return "frame";
-    }
-}
 
 std::uint64_t seedFor(const Options& options)
 {
@@ -64,70 +45,48 @@ Clock::duration until(Clock::time_point now, Clock::time_point when)
 
 Session::Session(const Options& options, int stopFd)
     : options_(options),
-      stopFd_(stopFd),
+      loop_(options, stopFd),
+      line_(loop_.line()),
       radiosonde_({options.lat, options.lon, options.height}, options.warmup, options.state,
                   seedFor(options)),
       faultRng_(seedFor(options) ^ 0x9E3779B97F4A7C15ull)
-{
-    line_ = options.device.empty() ? makePtyLine(options.baud) : makeDeviceLine(options.device, options.baud);
-    if (!options.link.empty())
-        link_.emplace(options.link);
-}
+{}
 
 Session::~Session() = default;
 
-void Session::log(const char* format, ...) const
-{
-    if (!options_.verbose)
-        return;
-    std::va_list args;
-    va_start(args, format);
-    std::fprintf(stderr, "kalvi7-sim: %8.3f ", Seconds(Clock::now() - start_).count());
-    std::vfprintf(stderr, format, args);
-    std::fputc('\n', stderr);
-    va_end(args);
-}
-
 Instant Session::instant() const
 {
-    return {Seconds(Clock::now() - start_).count(), std::chrono::system_clock::now()};
+    return {Seconds(Clock::now() - loop_.started()).count(), std::chrono::system_clock::now()};
 }
 
 void Session::openLine()
 {
-    line_->open();
-    // The link is in place before the path is printed: whoever waits for
-    // that line may open either at once.
-    if (link_)
-        link_->pointTo(line_->path());
-    // The first line of output is the path to open; each new pty adds one.
-    std::printf("%s\n", line_->path().c_str());
-    std::fflush(stdout);
+    loop_.open();
     peerWasPresent_ = false;
     lineFreeAt_ = Clock::now();
-    log("line %s open", line_->path().c_str());
+    loop_.log("line %s open", line_.path().c_str());
 }
 
 void Session::dropLine()
 {
     tx_.clear();
     txHead_ = 0;
-    line_->close();
-    log("line dropped");
+    line_.close();
+    loop_.log("line dropped");
 }
 
 bool Session::silentAt(Clock::time_point now) const
 {
     if (options_.silenceFor <= 0)
         return false;
-    const double phase = std::fmod(Seconds(now - start_).count(), options_.silenceEvery);
+    const double phase = std::fmod(Seconds(now - loop_.started()).count(), options_.silenceEvery);
     return phase >= options_.silenceEvery - options_.silenceFor;
 }
 
 void Session::frameChecked(bool crcGood)
 {
     if (!crcGood)
-        log("<- frame with a bad CRC, ignored");
+        loop_.log("<- frame with a bad CRC, ignored");
 }
 
 void Session::frameReceived(const protocol::RxBuffer& RxBuf)
@@ -135,9 +94,9 @@ void Session::frameReceived(const protocol::RxBuffer& RxBuf)
     const std::size_t length = std::min<std::size_t>(RxBuf[1], RxBuf.size());
     const std::span<const std::uint8_t> body(RxBuf.data(), length);
     if (RxBuf[0] == protocol::PT_REQUEST)
-        log("<- request 0x%02X", RxBuf[2]);
+        loop_.log("<- request 0x%02X", RxBuf[2]);
     else
-        log("<- frame 0x%02X, selector/key byte 0x%02X", RxBuf[0], RxBuf[2]);
+        loop_.log("<- frame 0x%02X, selector/key byte 0x%02X", RxBuf[0], RxBuf[2]);
     Reply reply = radiosonde_.handleHostFrame(body, instant());
     if (reply.cyclicStarted)
         nextTelemetry_ = Clock::now() + kCyclicPeriod;
@@ -166,9 +125,9 @@ void Session::enqueue(WireFrame frame)
     if (type == protocol::PT_TELEMETRY) {
         if (telemetryQueued_++ == 0)
             firstTelemetryAt_ = Clock::now();
-        log("-> 0x81 telemetry #%u%s", frame[7], corrupt ? " (bad CRC)" : "");
+        loop_.log("-> 0x81 telemetry #%u%s", frame[7], corrupt ? " (bad CRC)" : "");
     } else {
-        log("-> 0x%02X %s%s", type, packetName(type), corrupt ? " (bad CRC)" : "");
+        loop_.log("-> 0x%02X %s%s", type, packetName(type), corrupt ? " (bad CRC)" : "");
     }
     tx_.insert(tx_.end(), frame.begin(), frame.end());
 }
@@ -190,25 +149,14 @@ void Session::sendCyclicTelemetry(Clock::time_point now)
         nextTelemetry_ = now + kCyclicPeriod;
 }
 
-void Session::readLine()
+void Session::heard(std::span<const std::uint8_t> bytes)
 {
-    std::uint8_t buf[256];
-    const ssize_t n = ::read(line_->fd(), buf, sizeof buf);
-    if (n < 0) {
-        if (errno == EAGAIN || errno == EINTR)
-            return;
-        // On a pty, EIO means the tool has just closed its side, which the
-        // next round sees; on a device it means the device itself is gone.
-        if (errno == EIO && options_.device.empty())
-            return;
-        throw std::runtime_error(std::string("cannot read the line: ") + std::strerror(errno));
-    }
     if (wasSilent_) {
-        log("<- %zd bytes unheard during the silence", n);
+        loop_.log("<- %zu bytes unheard during the silence", bytes.size());
         return;
     }
-    for (ssize_t i = 0; i < n; ++i)
-        receiver_.Calc(buf[i], 1);
+    for (const std::uint8_t byte : bytes)
+        receiver_.Calc(byte, 1);
 }
 
 void Session::writeLine(Clock::time_point now)
@@ -221,7 +169,7 @@ void Session::writeLine(Clock::time_point now)
                 return;
             chunk = std::min(chunk, static_cast<std::size_t>(std::max(1.0, rate * kPacingSlice)));
         }
-        const ssize_t n = ::write(line_->fd(), tx_.data() + txHead_, chunk);
+        const ssize_t n = ::write(line_.fd(), tx_.data() + txHead_, chunk);
         if (n < 0) {
             if (errno == EAGAIN || errno == EINTR)
                 return;
@@ -260,10 +208,10 @@ void Session::followHangupSchedule(Clock::time_point now)
 {
     if (options_.hangupEvery <= 0)
         return;
-    if (line_->isOpen() && now >= nextHangup_) {
+    if (line_.isOpen() && now >= nextHangup_) {
         dropLine();
         lineBackAt_ = now + toDuration(options_.hangupFor);
-    } else if (!line_->isOpen() && now >= lineBackAt_) {
+    } else if (!line_.isOpen() && now >= lineBackAt_) {
         openLine();
         nextHangup_ = Clock::now() + toDuration(options_.hangupEvery);
     }
@@ -274,7 +222,7 @@ void Session::followSilenceSchedule(Clock::time_point now)
     const bool silent = silentAt(now);
     if (silent == wasSilent_)
         return;
-    log("radio silence %s", silent ? "begins" : "ends");
+    loop_.log("radio silence %s", silent ? "begins" : "ends");
     if (silent) {
         tx_.clear();
         txHead_ = 0;
@@ -284,11 +232,9 @@ void Session::followSilenceSchedule(Clock::time_point now)
 
 bool Session::checkPeer()
 {
-    const bool peer = line_->isOpen() && line_->peerPresent();
-    if (!peer && line_->isOpen() && !options_.device.empty())
-        throw std::runtime_error(line_->path() + " has gone away");
+    const bool peer = loop_.peerPresent();
     if (peer != peerWasPresent_) {
-        log(peer ? "the far end is open" : "the far end closed the line; waiting for it");
+        loop_.log(peer ? "the far end is open" : "the far end closed the line; waiting for it");
         if (!peer) {  // a line nobody listens on loses what is sent
             tx_.clear();
             txHead_ = 0;
@@ -296,16 +242,6 @@ bool Session::checkPeer()
         peerWasPresent_ = peer;
     }
     return peer;
-}
-
-void Session::drainAfterFrames()
-{
-    const auto drainEnd = Clock::now() + kDrainGrace;
-    while (Clock::now() < drainEnd && line_->peerPresent()) {
-        pollfd stop{stopFd_, POLLIN, 0};
-        if (poll(&stop, 1, 50) > 0)
-            return;
-    }
 }
 
 bool Session::waitAndRead(bool peer)
@@ -324,33 +260,18 @@ bool Session::waitAndRead(bool peer)
     if (peer && radiosonde_.cyclic() && !options_.flood)
         timeout = std::min(timeout, until(now, nextTelemetry_));
     if (options_.hangupEvery > 0)
-        timeout = std::min(timeout, until(now, line_->isOpen() ? nextHangup_ : lineBackAt_));
+        timeout = std::min(timeout, until(now, line_.isOpen() ? nextHangup_ : lineBackAt_));
 
-    pollfd fds[2] = {{stopFd_, POLLIN, 0}, {-1, 0, 0}};
-    if (peer) {
-        fds[1].fd = line_->fd();
-        fds[1].events = POLLIN;
-        if (pending && (options_.flood || now >= lineFreeAt_))
-            fds[1].events |= POLLOUT;
-    }
-    // Nanosecond timeouts: at low rates a byte slot is a few milliseconds,
-    // and rounding each wait up to whole ones would slow the line.
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
-    const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    if (ppoll(fds, 2, &wait, nullptr) < 0 && errno != EINTR)
-        throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
-    if (fds[0].revents & POLLIN)
-        return false;
-    if (fds[1].revents & POLLIN)
-        readLine();
-    return true;
+    const bool room = pending && (options_.flood || now >= lineFreeAt_);
+    const short events = peer ? static_cast<short>(POLLIN | (room ? POLLOUT : 0)) : 0;
+    return loop_.wait(timeout, events, [this](std::span<const std::uint8_t> bytes) { heard(bytes); });
 }
 
 int Session::run()
 {
-    start_ = Clock::now();
+    loop_.startClock();
     openLine();
-    nextHangup_ = start_ + toDuration(options_.hangupEvery);
+    nextHangup_ = loop_.started() + toDuration(options_.hangupEvery);
     for (;;) {
         const auto now = Clock::now();
         followHangupSchedule(now);
@@ -362,7 +283,7 @@ int Session::run()
         }
         if (framesDone()) {
             reportFrames();
-            drainAfterFrames();
+            loop_.drain();
             return 0;
         }
         if (!waitAndRead(peer))

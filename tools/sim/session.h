@@ -4,20 +4,16 @@
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
-#include <optional>
 #include <random>
+#include <span>
 #include <vector>
 
-#include "line.h"
+#include "line_loop.h"
 #include "options.h"
 #include "radiosonde.h"
 #include "receiver.h"
-#include "slave_link.h"
 
 namespace sim {
-
-using Clock = std::chrono::steady_clock;
 
 class Session : private protocol::ReceiverSink {
 public:
@@ -38,29 +34,25 @@ private:
     bool checkPeer();  // whether the far end is there to hear
     // Sleeps until something is due and reads what came; false on a stop.
     bool waitAndRead(bool peer);
-    void drainAfterFrames();
+    void heard(std::span<const std::uint8_t> bytes);
     void openLine();
     void dropLine();
     bool silentAt(Clock::time_point now) const;
     void enqueue(WireFrame frame);
     void sendCyclicTelemetry(Clock::time_point now);
-    void readLine();
     void writeLine(Clock::time_point now);
     bool telemetryWanted() const;
     bool framesDone() const;
     void reportFrames() const;
     Instant instant() const;
-    void log(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
     Options options_;
-    int stopFd_;
-    std::unique_ptr<Line> line_;
-    std::optional<SlaveLink> link_;
+    LineLoop loop_;
+    Line& line_;
     Radiosonde radiosonde_;
     protocol::FrameReceiver receiver_{*this};
     std::mt19937_64 faultRng_;
 
-    Clock::time_point start_;
     Clock::time_point nextTelemetry_;
     Clock::time_point nextHangup_;
     Clock::time_point lineBackAt_;
