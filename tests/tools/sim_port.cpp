@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -14,7 +15,7 @@
 
 namespace simtest {
 
-Port::Port(const std::string& path)
+RawPort::RawPort(const std::string& path)
 {
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
@@ -25,16 +26,16 @@ Port::Port(const std::string& path)
     tcsetattr(fd_, TCSANOW, &tio);
 }
 
-Port::~Port() { close(); }
+RawPort::~RawPort() { close(); }
 
-void Port::close()
+void RawPort::close()
 {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
 }
 
-void Port::send(std::span<const std::uint8_t> bytes)
+void RawPort::send(std::span<const std::uint8_t> bytes)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -44,6 +45,18 @@ void Port::send(std::span<const std::uint8_t> bytes)
         if (n > 0)
             done += static_cast<std::size_t>(n);
     }
+}
+
+std::ptrdiff_t RawPort::readSome(std::span<std::uint8_t> into, Clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    pollfd p{fd_, POLLIN, 0};
+    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
+        return 0;
+    const ssize_t n = ::read(fd_, into.data(), into.size());
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return 0;
+    return n > 0 ? n : -1;
 }
 
 void Port::request(std::uint8_t mask) { send(protocol::buildRequest(mask)); }
@@ -61,24 +74,13 @@ std::vector<Received> Port::collect(std::size_t count, std::chrono::milliseconds
     std::vector<Received> frames;
     sink_ = &frames;
     const auto until = Clock::now() + timeout;
-    while (frames.size() < count && !hungUp_) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
-        if (left.count() <= 0)
-            break;
-        pollfd p{fd_, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left.count())) <= 0)
-            continue;
+    while (frames.size() < count && !hungUp_ && Clock::now() < until) {
         std::uint8_t buf[256];
-        const ssize_t n = ::read(fd_, buf, sizeof buf);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            continue;
-        if (n <= 0) {
-            hungUp_ = true;
-            break;
-        }
-        bytesRead_ += static_cast<std::size_t>(n);
-        for (ssize_t i = 0; i < n; ++i)
+        const std::ptrdiff_t n = raw_.readSome(buf, until);
+        hungUp_ = n < 0;
+        for (std::ptrdiff_t i = 0; i < n; ++i)
             receiver_.Calc(buf[i], 1);
+        bytesRead_ += static_cast<std::size_t>(std::max<std::ptrdiff_t>(n, 0));
     }
     sink_ = nullptr;
     return frames;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -27,15 +28,33 @@ struct Received {
     std::uint8_t type() const { return body.at(0); }
 };
 
-// The tool's side of the line: the pty slave (or a link to it) opened raw.
+// The tool's side of the line, bytes only: the pty slave (or a link to it)
+// opened raw and non-blocking.
+class RawPort {
+public:
+    explicit RawPort(const std::string& path);
+    ~RawPort();
+    RawPort(const RawPort&) = delete;
+    RawPort& operator=(const RawPort&) = delete;
+
+    // Writes all of bytes; throws with the system's reason when it cannot.
+    void send(std::span<const std::uint8_t> bytes);
+    // One read of what has come, waiting for it until `deadline` at the
+    // most: the count of bytes put in `into`, 0 when none came in time, -1
+    // once the far end has gone.
+    std::ptrdiff_t readSome(std::span<std::uint8_t> into, Clock::time_point deadline);
+    void close();
+
+private:
+    int fd_ = -1;
+};
+
+// The tool's side of the line with the project's frame receiver on it.
 class Port : private protocol::ReceiverSink {
 public:
-    explicit Port(const std::string& path);
-    ~Port() override;
-    Port(const Port&) = delete;
-    Port& operator=(const Port&) = delete;
+    explicit Port(const std::string& path) : raw_(path) {}
 
-    void send(std::span<const std::uint8_t> bytes);
+    void send(std::span<const std::uint8_t> bytes) { raw_.send(bytes); }
     void request(std::uint8_t mask);
     // Frames until `count` have completed or `timeout` has passed.
     std::vector<Received> collect(std::size_t count, std::chrono::milliseconds timeout);
@@ -44,13 +63,13 @@ public:
     std::size_t bytesRead() const { return bytesRead_; }
     // True once a read reports that the far end has gone.
     bool hungUp() const { return hungUp_; }
-    void close();
+    void close() { raw_.close(); }
 
 private:
     void frameChecked(bool crcGood) override;
     void frameReceived(const protocol::RxBuffer&) override {}
 
-    int fd_ = -1;
+    RawPort raw_;
     protocol::FrameReceiver receiver_{*this};
     std::vector<Received>* sink_ = nullptr;
     std::size_t bytesRead_ = 0;

@@ -2,14 +2,7 @@
 // plays (exactly the capture's), and their timing at a few speeds.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -73,42 +66,22 @@ Bytes concatenated(const std::vector<capture::Record>& records)
     return all;
 }
 
-// The tool's end of the line, reading raw bytes and when each read came.
-class RawPort {
+// The tool's end of the line, keeping the raw bytes and when each read came.
+class TimedPort {
 public:
-    explicit RawPort(const std::string& path)
-    {
-        fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd_ < 0)
-            throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
-        termios tio{};
-        tcgetattr(fd_, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(fd_, TCSANOW, &tio);
-    }
-    ~RawPort() { close(); }
-    void close()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
+    explicit TimedPort(const std::string& path) : raw_(path) {}
 
     // Reads until `count` bytes in all have come or `timeout` passes.
     void readUntil(std::size_t count, std::chrono::milliseconds timeout)
     {
         const auto until = Clock::now() + timeout;
-        while (bytes.size() < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
-            pollfd p{fd_, POLLIN, 0};
-            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) < 0)
-                return;
+        while (bytes.size() < count && Clock::now() < until) {
             std::uint8_t buf[4096];
-            const ssize_t n = ::read(fd_, buf, sizeof buf);
-            if (n < 0 && (errno == EAGAIN || errno == EINTR))
-                continue;
-            if (n <= 0)
+            const std::ptrdiff_t n = raw_.readSome(buf, until);
+            if (n < 0)
                 return;  // the simulator went away
+            if (n == 0)
+                continue;
             bytes.insert(bytes.end(), buf, buf + n);
             reads.push_back({bytes.size(), Clock::now()});
         }
@@ -121,17 +94,13 @@ public:
                 return at;
         return Clock::time_point::max();
     }
-    void send(std::span<const std::uint8_t> frame) const
-    {
-        if (::write(fd_, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size()))
-            throw std::runtime_error("cannot send to the simulator");
-    }
+    void send(std::span<const std::uint8_t> frame) { raw_.send(frame); }
 
     Bytes bytes;
     std::vector<std::pair<std::size_t, Clock::time_point>> reads;  // bytes so far, when
 
 private:
-    int fd_ = -1;
+    RawPort raw_;
 };
 
 TEST_F(SimReplay, RefusesBadCapturesAndOptionsBeforeOpeningALine)
@@ -195,7 +164,7 @@ TEST_F(SimReplay, PlaysTheCapturedBytesUnchangedAndEnds)
     const Bytes expected = concatenated(records);
 
     SimProcess sim({"--replay", writeCapture("all.capture", records), "--speed", "0"});
-    RawPort port(sim.linePath());
+    TimedPort port(sim.linePath());
     port.send(protocol::buildRequest(0x0F));   // asks, and must get no answer
     port.readUntil(expected.size() + 1, 10s);  // one more than the capture: nothing else comes
     EXPECT_EQ(port.bytes.size(), expected.size());
@@ -234,7 +203,7 @@ TEST_F(SimReplay, KeepsTheRecordedTimingAtTheGivenSpeed)
         const auto records = recordsAt(times);
         SimProcess sim({"--replay", writeCapture("timed.capture", records), "--speed", c.speed});
         const auto opened = Clock::now();
-        RawPort port(sim.linePath());
+        TimedPort port(sim.linePath());
         const Bytes expected = concatenated(records);
         port.readUntil(expected.size(), std::chrono::seconds(10));
         ASSERT_TRUE(port.bytes == expected)
@@ -267,7 +236,7 @@ TEST_F(SimReplay, AtSpeedZeroPlaysAsFastAsTheLineTakesIt)
     const Bytes expected = concatenated(records);
     constexpr double kAllowed = 20.0;
     SimProcess sim({"--replay", writeCapture("long.capture", records), "--speed", "0"});
-    RawPort port(sim.linePath());
+    TimedPort port(sim.linePath());
     const auto start = Clock::now();
     port.readUntil(expected.size(), std::chrono::seconds(static_cast<int>(kAllowed)));
     const double took = Seconds(Clock::now() - start).count();
@@ -284,7 +253,7 @@ TEST_F(SimReplay, WaitsWhileThePortIsClosedAndGoesOnWhereItStopped)
     const std::string path = sim.linePath();
     const std::size_t firstSize = records[0].bytes.size();
     {
-        RawPort port(path);
+        TimedPort port(path);
         port.readUntil(firstSize, 5s);
         ASSERT_EQ(port.bytes, records[0].bytes);
     }
@@ -292,7 +261,7 @@ TEST_F(SimReplay, WaitsWhileThePortIsClosedAndGoesOnWhereItStopped)
     // played into the closed port.
     std::this_thread::sleep_for(2200ms);
     const auto reopened = Clock::now();
-    RawPort port(path);
+    TimedPort port(path);
     const Bytes all = concatenated(records);
     const Bytes rest(all.begin() + static_cast<std::ptrdiff_t>(firstSize), all.end());
     port.readUntil(rest.size(), 5s);
