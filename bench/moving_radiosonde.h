@@ -7,14 +7,14 @@
 // seed gives the same packets.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <random>
 
+#include "telemetry_packet.h"
+
 namespace bench {
 
-inline constexpr std::size_t kTelemetryBodySize = 50;
-using TelemetryBody = std::array<std::uint8_t, kTelemetryBodySize>;
+using sim::TelemetryBody;
 
 class MovingRadiosonde {
 public:

@@ -4,7 +4,6 @@
 #include <bit>
 #include <cmath>
 #include <ctime>
-#include <limits>
 
 #include "frame.h"
 #include "host_frames.h"
@@ -29,14 +28,6 @@ void putFloat(std::span<std::uint8_t> body, std::size_t offset, float value)
     put(body, offset, std::bit_cast<std::uint32_t>(value));
 }
 
-template <typename T>
-T clampTo(double value)
-{
-    const double lo = static_cast<double>(std::numeric_limits<T>::min());
-    const double hi = static_cast<double>(std::numeric_limits<T>::max());
-    return static_cast<T>(std::clamp(std::round(value), lo, hi));
-}
-
 std::uint32_t getU32(std::span<const std::uint8_t> body, std::size_t offset)
 {
     std::uint32_t value = 0;
@@ -52,10 +43,6 @@ float getFloat(std::span<const std::uint8_t> body, std::size_t offset)
 
 // Standard atmosphere, good enough for a launch site near the ground.
 double pressureHpa(double height) { return 1013.25 * std::pow(1.0 - 2.25577e-5 * height, 5.25588); }
-
-// Fix bits 0-2, then GPS time (5), week number (6) and UTC time (7) valid.
-constexpr std::uint8_t kFixNone = 0, kFix2D = 2, kFix3D = 3;
-constexpr std::uint8_t kTimeFlagsValid = 0xE0;
 
 }  // namespace
 
@@ -134,21 +121,18 @@ Reply Radiosonde::storeCalibration(std::span<const std::uint8_t> body)
 
 WireFrame Radiosonde::telemetry(const Instant& now)
 {
-    std::array<std::uint8_t, kTelemetryBodySize> body{};
-    body[0] = PT_TELEMETRY;
-    body[1] = kTelemetryBodySize;
-    body[2] = kFirmwareVersion;
-    body[3] = packetNumber_++;  // wraps after 255
+    TelemetryReadings r;
+    r.packetNumber = packetNumber_++;  // wraps after 255
 
     const auto sinceEpoch = now.utc.time_since_epoch();
     const std::time_t seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch).count();
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count() % 1000;
     std::tm utc{};
     gmtime_r(&seconds, &utc);
-    body[4] = static_cast<std::uint8_t>(utc.tm_hour);
-    body[5] = static_cast<std::uint8_t>(utc.tm_min);
-    body[6] = static_cast<std::uint8_t>(std::min(utc.tm_sec, 59));  // no leap second on the wire
-    body[7] = static_cast<std::uint8_t>(ms / 4);
+    r.hour = utc.tm_hour;
+    r.minute = utc.tm_min;
+    r.second = std::min(utc.tm_sec, 59);  // no leap second on the wire
+    r.millisecond =
+        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count() % 1000);
 
     // Satellite search: nothing for the first fifth of the warm-up, then
     // satellites come in, a 2D fix from half-way, a 3D fix at the end.
@@ -177,33 +161,25 @@ WireFrame Radiosonde::telemetry(const Instant& now)
     }
 
     if (fix != kFixNone) {
-        // Hundredths of a metre (per second): the receiver's scatter around a
-        // site that does not move.
-        put(body, 8, clampTo<std::int32_t>((site_.x + normal(spread)) * 100));
-        put(body, 12, clampTo<std::int32_t>((site_.y + normal(spread)) * 100));
-        put(body, 16, clampTo<std::int32_t>((site_.z + normal(spread)) * 100));
-        put(body, 20, clampTo<std::int16_t>(normal(3)));
-        put(body, 22, clampTo<std::int16_t>(normal(3)));
-        put(body, 24, clampTo<std::int16_t>(normal(3)));
+        // The receiver's scatter around a site that does not move.
+        r.position = {site_.x + normal(spread), site_.y + normal(spread), site_.z + normal(spread)};
+        r.velocity = {normal(3) / 100, normal(3) / 100, normal(3) / 100};
     }
-    body[26] = clampTo<std::uint8_t>(std::max(0.0, satellites));
-    body[27] = clampTo<std::uint8_t>(posAccuracy * 10);
-    body[28] = clampTo<std::uint8_t>(velAccuracy * 10);
-    put(body, 29, clampTo<std::uint16_t>(pdop * 100));
-    body[31] = static_cast<std::uint8_t>(fix | (fix != kFixNone ? kTimeFlagsValid : 0));
+    r.satellites = satellites;
+    r.positionAccuracy = posAccuracy;
+    r.velocityAccuracy = velAccuracy;
+    r.pdop = pdop;
+    r.navigationFlags = static_cast<std::uint8_t>(fix | (fix != kFixNone ? kTimeFlagsValid : 0));
 
-    const double temperature = 15.0 + 0.3 * std::sin(now.uptime / 300.0) + normal(0.03);
-    const double humidity = std::clamp(55.0 + normal(0.1), 0.01, 100.0);
-    const double pressure = pressureHpa(siteHeight_) + normal(0.05);
-    put(body, 32, clampTo<std::int16_t>(temperature * 100));
-    put(body, 34, clampTo<std::uint16_t>(humidity * 100));
-    put(body, 36, clampTo<std::uint16_t>(pressure * 10));
+    r.temperature = 15.0 + 0.3 * std::sin(now.uptime / 300.0) + normal(0.03);
+    r.humidity = std::clamp(55.0 + normal(0.1), 0.01, 100.0);
+    r.pressure = pressureHpa(siteHeight_) + normal(0.05);
     // The measuring channels' raw counts follow the values they measure.
-    put(body, 38, clampTo<std::int32_t>((30000 + 100 * temperature + normal(0.5)) * 100));
-    put(body, 42, clampTo<std::int32_t>((20000 + 150 * humidity + normal(0.5)) * 100));
-    put(body, 46, clampTo<std::uint16_t>(1150 + normal(2)));
-    put(body, 48, clampTo<std::uint16_t>(3000 + normal(3)));
-    return wrapBody(body);
+    r.temperatureChannel = 30000 + 100 * r.temperature + normal(0.5);
+    r.humidityChannel = 20000 + 150 * r.humidity + normal(0.5);
+    r.mcuTemperatureAdc = 1150 + normal(2);
+    r.batteryAdc = 3000 + normal(3);
+    return wrapBody(packTelemetry(r));
 }
 
 WireFrame Radiosonde::calibrationPacket() const

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pz90.h"
+#include "telemetry_packet.h"
 
 namespace sim {
 
@@ -49,9 +50,6 @@ struct Reply {
     std::vector<WireFrame> frames;  // in the order they go out
     bool cyclicStarted = false;     // the next cyclic telemetry is due in a second
 };
-
-inline constexpr std::uint8_t kFirmwareVersion = 17;
-inline constexpr std::size_t kTelemetryBodySize = 50;
 
 class Radiosonde {
 public:
