@@ -55,7 +55,6 @@ void makeRaw(int fd, unsigned baud, const std::string& what)
 class PtyLine final : public Line {
 public:
     explicit PtyLine(unsigned baud) : baud_(baud) {}
-    ~PtyLine() override { close(); }
 
     void open() override
     {
@@ -78,20 +77,7 @@ public:
         ::close(slave);
     }
 
-    void close() override
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
-    bool peerPresent() const override
-    {
-        if (fd_ < 0)
-            return false;
-        pollfd p{fd_, POLLIN, 0};
-        return poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR));
-    }
+    bool peerPresent() const override { return pollShowsNone(POLLHUP | POLLERR); }
 
 private:
     unsigned baud_;
@@ -100,7 +86,6 @@ private:
 class DeviceLine final : public Line {
 public:
     DeviceLine(std::string device, unsigned baud) : baud_(baud) { path_ = std::move(device); }
-    ~DeviceLine() override { close(); }
 
     void open() override
     {
@@ -112,27 +97,29 @@ public:
         tcflush(fd_, TCIOFLUSH);
     }
 
-    void close() override
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
     // A device unplugged (a USB adapter pulled out) reports a hang-up.
-    bool peerPresent() const override
-    {
-        if (fd_ < 0)
-            return false;
-        pollfd p{fd_, POLLIN, 0};
-        return poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
-    }
+    bool peerPresent() const override { return pollShowsNone(POLLHUP | POLLERR | POLLNVAL); }
 
 private:
     unsigned baud_;
 };
 
 }  // namespace
+
+void Line::close()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+bool Line::pollShowsNone(short gone) const
+{
+    if (fd_ < 0)
+        return false;
+    pollfd p{fd_, POLLIN, 0};
+    return poll(&p, 1, 0) >= 0 && !(p.revents & gone);
+}
 
 bool isDeviceBaud(unsigned baud)
 {

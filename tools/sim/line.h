@@ -9,12 +9,12 @@ namespace sim {
 
 class Line {
 public:
-    virtual ~Line() = default;
+    virtual ~Line() { close(); }
 
     // Opens (or makes anew) the line; throws std::runtime_error naming the
     // failed step. After open(), fd() is non-blocking and raw.
     virtual void open() = 0;
-    virtual void close() = 0;
+    void close();
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
 
@@ -28,6 +28,9 @@ public:
     virtual bool peerPresent() const = 0;
 
 protected:
+    // Whether a poll of the line shows none of `gone`.
+    bool pollShowsNone(short gone) const;
+
     int fd_ = -1;
     std::string path_;
 };
