@@ -57,6 +57,18 @@ std::set<LockedFile> ReadLockedFiles(const std::string& procLocks)
 
 }  // namespace
 
+std::optional<LockedFile> ParseLockedFileField(const std::string& field)
+{
+    unsigned deviceMajor = 0, deviceMinor = 0;
+    unsigned long long inode = 0;
+    int consumed = 0;
+    if (std::count(field.begin(), field.end(), ':') != 2 ||
+        std::sscanf(field.c_str(), "%x:%x:%llu%n", &deviceMajor, &deviceMinor, &inode, &consumed) != 3 ||
+        consumed != static_cast<int>(field.size()))
+        return std::nullopt;
+    return LockedFile{deviceMajor, deviceMinor, inode};
+}
+
 std::set<LockedFile> ParseLockedFiles(std::istream& procLocks)
 {
     // A line reads, for example, "1: FLOCK  ADVISORY  WRITE 9377 00:1b:3 0 EOF"
@@ -68,14 +80,8 @@ std::set<LockedFile> ParseLockedFiles(std::istream& procLocks)
         std::istringstream fields(line);
         std::string field;
         while (fields >> field) {
-            unsigned deviceMajor = 0, deviceMinor = 0;
-            unsigned long long inode = 0;
-            int consumed = 0;
-            if (std::count(field.begin(), field.end(), ':') == 2 &&
-                std::sscanf(field.c_str(), "%x:%x:%llu%n", &deviceMajor, &deviceMinor, &inode, &consumed) ==
-                    3 &&
-                consumed == static_cast<int>(field.size())) {
-                files.insert({deviceMajor, deviceMinor, inode});
+            if (const auto file = ParseLockedFileField(field)) {
+                files.insert(*file);
                 break;
             }
         }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -33,6 +34,10 @@ using LockedFile = std::tuple<unsigned, unsigned, std::uint64_t>;
 
 // Every file that /proc/locks text lists, whatever the kind of lock.
 std::set<LockedFile> ParseLockedFiles(std::istream& procLocks);
+
+// The file one field of a /proc/locks line names, when the field has the
+// form major:minor:inode (the first two hexadecimal); nothing otherwise.
+std::optional<LockedFile> ParseLockedFileField(const std::string& field);
 
 // "ttyS2" before "ttyS10": runs of digits compare by value.
 bool NaturalLess(const std::string& a, const std::string& b);

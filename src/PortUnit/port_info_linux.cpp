@@ -164,14 +164,8 @@ long LockHolderPid(std::istream& procLocks, const LockedFile& file)
         std::istringstream fields(line);
         std::string previous, field;
         while (fields >> field) {
-            unsigned deviceMajor = 0, deviceMinor = 0;
-            unsigned long long inode = 0;
-            int consumed = 0;
-            if (std::count(field.begin(), field.end(), ':') == 2 &&
-                std::sscanf(field.c_str(), "%x:%x:%llu%n", &deviceMajor, &deviceMinor, &inode, &consumed) ==
-                    3 &&
-                consumed == static_cast<int>(field.size())) {
-                if (LockedFile{deviceMajor, deviceMinor, inode} != file)
+            if (const auto named = ParseLockedFileField(field)) {
+                if (*named != file)
                     break;
                 long pid = 0;
                 int pidConsumed = 0;

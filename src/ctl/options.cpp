@@ -84,33 +84,19 @@ Options parseOptions(const std::vector<std::string>& args)
     bool json = false, raw = false;
     std::vector<std::string> given;  // command options, checked against the command below
 
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> inlineValue;
-        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        bool valueTaken = false;
-        auto value = [&]() -> std::string {
-            valueTaken = true;
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= args.size())
-                fail(name + " needs a value");
-            return args[++i];
-        };
+    for (command_line::Arguments line(args); line.next();) {
+        const std::string& name = line.name();
 
         if (name == "-h" || name == "--help") {
             o.help = true;
         } else if (name == "--version") {
             o.version = true;
         } else if (name == "--port") {
-            o.port = value();
+            o.port = line.value();
             if (o.port->empty())
                 fail("--port needs a path");
         } else if (name == "--baud") {
-            o.baud = static_cast<std::uint32_t>(toInteger(name, value(), 50, 4000000));
+            o.baud = static_cast<std::uint32_t>(toInteger(name, line.value(), 50, 4000000));
         } else if (name == "--json") {
             json = true;
             given.push_back(name);
@@ -121,27 +107,25 @@ Options parseOptions(const std::vector<std::string>& args)
             o.yes = true;
             given.push_back(name);
         } else if (name == "--seconds") {
-            o.seconds = toSeconds(name, value());
+            o.seconds = toSeconds(name, line.value());
             given.push_back(name);
         } else if (name == "--test-timeout-ms") {
-            o.testTimeoutMs = static_cast<int>(toInteger(name, value(), 1, 60000));
+            o.testTimeoutMs = static_cast<int>(toInteger(name, line.value(), 1, 60000));
         } else if (name.rfind("--", 0) == 0 && name.size() > 2) {
             std::size_t index = 0;
             while (index < 6 && name != kCalibrationOptions[index])
                 ++index;
             if (index == 6)
-                fail("unknown option '" + args[i] + "'");
+                fail("unknown option '" + line.argument() + "'");
             if (o.calibration[index])
                 fail(name + " given twice");
-            o.calibration[index] = value();
+            o.calibration[index] = line.value();
             given.push_back(name);
         } else if (name.size() > 1 && name[0] == '-' && !(name[1] >= '0' && name[1] <= '9')) {
-            fail("unknown option '" + args[i] + "'");
+            fail("unknown option '" + line.argument() + "'");
         } else {
-            words.push_back(args[i]);
+            words.push_back(line.argument());
         }
-        if (inlineValue && !valueTaken)
-            fail(name + " takes no value");
     }
     if (o.help || o.version)
         return o;

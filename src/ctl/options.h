@@ -6,18 +6,16 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "command_line.h"
 #include "form_view.h"
 
 namespace ctl {
 
-class UsageError : public std::invalid_argument {
-public:
-    using std::invalid_argument::invalid_argument;
-};
+// A command line that cannot be carried out, with the reason.
+using UsageError = command_line::CommandLineError;
 
 enum class Command { None, Status, Watch, Set, WriteCalibration, Capture };
 enum class WatchFormat { Plain, Json, Raw };

@@ -5,14 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/in_child.h"
 
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <locale>
 #include <random>
 #include <sstream>
@@ -179,38 +177,6 @@ const std::string kWritten =
 
 TEST(CaptureWriter, WritesWhatTheReaderReadsBack) { EXPECT_EQ(writeAndReadBack(), kWritten); }
 
-// Runs body in a forked child, so that the locale switch leaves this
-// process as it was; gives what body returned.
-std::string inChild(const std::function<std::string()>& body)
-{
-    int out[2];
-    if (::pipe(out) != 0)
-        return "no pipe";
-    const pid_t child = ::fork();
-    if (child < 0)
-        return "no child process";
-    if (child == 0) {
-        ::close(out[0]);
-        std::string result;
-        try {
-            result = body();
-        } catch (const std::exception& e) {
-            result = std::string("thrown: ") + e.what();
-        }
-        [[maybe_unused]] const auto written = ::write(out[1], result.data(), result.size());
-        ::_exit(0);
-    }
-    ::close(out[1]);
-    std::string result;
-    char buffer[256];
-    for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;)
-        result.append(buffer, static_cast<std::size_t>(got));
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? result : "the child process died";
-}
-
 TEST(CaptureWriter, TimesKeepTheirPointUnderACommaLocale)
 {
     if (!fs::exists("/usr/share/i18n/locales/ru_RU"))
@@ -222,7 +188,7 @@ TEST(CaptureWriter, TimesKeepTheirPointUnderACommaLocale)
     const std::string build = "localedef -i ru_RU -f UTF-8 '" + (dir / "ru_RU.UTF-8").string() + "'";
     ASSERT_EQ(std::system(build.c_str()), 0) << build;
 
-    const std::string report = inChild([&] {
+    const std::string report = support::inChild([&] {
         ::setenv("LOCPATH", dir.c_str(), 1);
         std::locale::global(std::locale("ru_RU.UTF-8"));  // the C library's locale too
         // The locale must really use a comma, or the test proves nothing.

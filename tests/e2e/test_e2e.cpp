@@ -6,28 +6,26 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QColor>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPalette>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
 #include <QTime>
 
-#include <cmath>
-#include <functional>
-#include <memory>
-#include <optional>
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <utility>
 #include <vector>
 
-#include "TForm1.h"
-#include "support/sim_process.h"
 #include "support/window_harness.h"
-#include "ui_TForm1.h"
+#include "window_on_simulator.h"
 
 using namespace harness;
+using e2e::ColourLog;
+using e2e::near;
 
 namespace {
 
@@ -45,78 +43,26 @@ constexpr double kShownLon = kSiteLon + 360.0;  // longitude is shown eastward
 // metres reads to the operator as a bad fix).
 constexpr double kLatitudeTolerance = 0.0001;
 
-std::optional<double> shownNumber(const QLabel* label)
-{
-    QString text = label->text();
-    text.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    return ok ? std::optional<double>(value) : std::nullopt;
-}
-
-bool near(const QLabel* label, double expected, double tolerance)
-{
-    const auto value = shownNumber(label);
-    return value && std::fabs(*value - expected) <= tolerance;
-}
-
-// Every colour Label5's text takes, in order.
-class ColourLog : public QObject {
-public:
-    explicit ColourLog(QLabel* label) : label_(label) { label_->installEventFilter(this); }
-    ~ColourLog() override { label_->removeEventFilter(this); }
-    std::vector<QColor> colours;
-
-    // Red, and some time later black again.
-    bool sawRedThenBlack() const
-    {
-        const auto red = std::find(colours.begin(), colours.end(), QColor(Qt::red));
-        return red != colours.end() && std::find(red, colours.end(), QColor(Qt::black)) != colours.end();
-    }
-
+class EndToEnd : public e2e::WindowOnSimulator {
 protected:
-    bool eventFilter(QObject* watched, QEvent* e) override
+    // The simulator at the launch site, sending at once, with the test's
+    // own options first.
+    void openAtSite(std::vector<std::string> simOptions)
     {
-        if (watched == label_ && e->type() == QEvent::PaletteChange)
-            colours.push_back(label_->palette().color(QPalette::WindowText));
-        return false;
-    }
-
-private:
-    QLabel* label_;
-};
-
-class EndToEnd : public ::testing::Test {
-protected:
-    // Window on the simulator's line, with cyclic telemetry as the operator
-    // runs it before a launch.
-    void open(QStringList simOptions)
-    {
-        simOptions << QStringLiteral("--warmup") << QStringLiteral("0")             //
-                   << QStringLiteral("--lat") << QString::number(kSiteLat, 'f', 4)  //
-                   << QStringLiteral("--lon") << QString::number(kSiteLon, 'f', 4)  //
-                   << QStringLiteral("--seed") << QStringLiteral("7");
-        std::vector<std::string> args;
-        for (const QString& option : simOptions)
-            args.push_back(option.toStdString());
-        sim = std::make_unique<support::SimProcess>(args);
-        scratch.writeSettings(settingsText(sim->linePath(), "38400", /*continuedMode=*/true));
-        form = std::make_unique<TForm1>();
-        ASSERT_TRUE(errors.texts.empty()) << qPrintable(errors.texts.front());
-        form->show();
+        const auto degrees = [](double value) { return QString::number(value, 'f', 4).toStdString(); };
+        simOptions.insert(simOptions.end(), {"--warmup", "0", "--lat", degrees(kSiteLat), "--lon",
+                                             degrees(kSiteLon), "--seed", "7"});
+        open(simOptions);
     }
 
     void TearDown() override
     {
-        if (form)
-            form->FormClose();
-        EXPECT_TRUE(errors.texts.empty()) << qPrintable(errors.texts.front());
+        WindowOnSimulator::TearDown();
         if (sim) {
             EXPECT_TRUE(sim->running()) << "the simulator ended early:\n" << sim->errText();
         }
     }
 
-    Ui::TForm1& ui() { return *form->ui(); }
     QString status() { return form->findChild<QLabel*>(QStringLiteral("StatusBar1Panel"))->text(); }
     std::vector<QLineEdit*> editors()
     {
@@ -150,16 +96,11 @@ protected:
         const int apart = std::abs(now - shown) % 86400;
         return std::min(apart, 86400 - apart) <= 5;
     }
-
-    ScratchDir scratch;
-    ErrorBoxes errors;
-    std::unique_ptr<support::SimProcess> sim;
-    std::unique_ptr<TForm1> form;
 };
 
 TEST_F(EndToEnd, SiteCalibrationAndBothWritesComeBackFromTheRadiosonde)
 {
-    open({});
+    ASSERT_NO_FATAL_FAILURE(openAtSite({}));
 
     // The operator page shows where the radiosonde stands.
     ASSERT_TRUE(pumpUntil(
@@ -235,7 +176,7 @@ TEST_F(EndToEnd, SiteCalibrationAndBothWritesComeBackFromTheRadiosonde)
 
 TEST_F(EndToEnd, PacketNumberTurnsRedOnABadChecksumAndBlackOnTheNextGoodFrame)
 {
-    open({QStringLiteral("--bad-crc"), QStringLiteral("3")});
+    ASSERT_NO_FATAL_FAILURE(openAtSite({"--bad-crc", "3"}));
     ColourLog colours(ui().Label5);
 
     ASSERT_TRUE(pumpUntil([&] { return colours.sawRedThenBlack(); }, kDeadlineMs))

@@ -8,23 +8,16 @@
 
 #include <gtest/gtest.h>
 
-#include <QColor>
-#include <QEvent>
 #include <QLabel>
-#include <QPalette>
 
-#include <algorithm>
-#include <cmath>
-#include <memory>
-#include <optional>
 #include <vector>
 
-#include "TForm1.h"
-#include "support/sim_process.h"
 #include "support/window_harness.h"
-#include "ui_TForm1.h"
+#include "window_on_simulator.h"
 
 using namespace harness;
+using e2e::ColourLog;
+using e2e::near;
 
 namespace {
 
@@ -35,58 +28,12 @@ constexpr double kSiteLat = 55.9298;
 constexpr double kSiteLon = 37.5217;
 constexpr double kSiteHeight = 187.0;
 
-std::optional<double> shownNumber(const QLabel* label)
+using Replay = e2e::WindowOnSimulator;
+
+TEST_F(Replay, TheWindowShowsTheCapturedPackets)
 {
-    QString text = label->text();
-    text.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    return ok ? std::optional<double>(value) : std::nullopt;
-}
-
-bool near(const QLabel* label, double expected, double tolerance)
-{
-    const auto value = shownNumber(label);
-    return value && std::fabs(*value - expected) <= tolerance;
-}
-
-// Every colour the packet number's text takes, in order: red marks a
-// frame with a bad CRC, black a good one.
-class ColourLog : public QObject {
-public:
-    explicit ColourLog(QLabel* label) : label_(label) { label_->installEventFilter(this); }
-    ~ColourLog() override { label_->removeEventFilter(this); }
-
-    bool sawRedThenBlack() const
-    {
-        const auto red = std::find(colours_.begin(), colours_.end(), QColor(Qt::red));
-        return red != colours_.end() && std::find(red, colours_.end(), QColor(Qt::black)) != colours_.end();
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* e) override
-    {
-        if (watched == label_ && e->type() == QEvent::PaletteChange)
-            colours_.push_back(label_->palette().color(QPalette::WindowText));
-        return false;
-    }
-
-private:
-    QLabel* label_;
-    std::vector<QColor> colours_;
-};
-
-TEST(Replay, TheWindowShowsTheCapturedPackets)
-{
-    ScratchDir scratch;
-    ErrorBoxes errors;
-    support::SimProcess sim({"--replay", KALVI7_PREFLIGHT_CAPTURE});
-    scratch.writeSettings(settingsText(sim.linePath(), "38400", /*continuedMode=*/true));
-    auto form = std::make_unique<TForm1>();
-    ASSERT_TRUE(errors.texts.empty()) << qPrintable(errors.texts.front());
-    Ui::TForm1& ui = *form->ui();
-    ColourLog colours(ui.Label5);
-    form->show();
+    ASSERT_NO_FATAL_FAILURE(open({"--replay", KALVI7_PREFLIGHT_CAPTURE}));
+    ColourLog colours(ui().Label5);
 
     struct Expected {
         QLabel* label;
@@ -94,25 +41,25 @@ TEST(Replay, TheWindowShowsTheCapturedPackets)
     };
     const std::vector<Expected> texts{
         // Calibration: the simulator's factory values.
-        {ui.Label17, QStringLiteral("1,50000")},
-        {ui.Label55, QStringLiteral("-40,00")},
-        {ui.Label56, QStringLiteral("273,150")},
-        {ui.Label63, QStringLiteral("240315")},
-        {ui.Label64, QStringLiteral("1187")},
-        {ui.Label65, QStringLiteral("15.03.24")},
+        {ui().Label17, QStringLiteral("1,50000")},
+        {ui().Label55, QStringLiteral("-40,00")},
+        {ui().Label56, QStringLiteral("273,150")},
+        {ui().Label63, QStringLiteral("240315")},
+        {ui().Label64, QStringLiteral("1187")},
+        {ui().Label65, QStringLiteral("15.03.24")},
         // Radio settings: frequency code 60, correction 4, bias current
         // code 3, GLONASS and GPS.
-        {ui.Label66, QStringLiteral("403000 кГц (60)")},
-        {ui.Label67, QStringLiteral("1000 Гц (4)")},
-        {ui.Label69, QStringLiteral("2 мА (3)")},
-        {ui.Label70, QStringLiteral("ГЛОНАСС+GPS (0)")},
+        {ui().Label66, QStringLiteral("403000 кГц (60)")},
+        {ui().Label67, QStringLiteral("1000 Гц (4)")},
+        {ui().Label69, QStringLiteral("2 мА (3)")},
+        {ui().Label70, QStringLiteral("ГЛОНАСС+GPS (0)")},
         // State flags 0x02: the navigation module does not answer.
-        {ui.Label74, QStringLiteral("OK")},
-        {ui.Label75, QStringLiteral("Нет")},
-        {ui.Label76, QStringLiteral("OK")},
+        {ui().Label74, QStringLiteral("OK")},
+        {ui().Label75, QStringLiteral("Нет")},
+        {ui().Label76, QStringLiteral("OK")},
         // Telemetry: firmware 17, a 3D fix.
-        {ui.Label4, QStringLiteral("17")},
-        {ui.Label138, QStringLiteral("3D")},
+        {ui().Label4, QStringLiteral("17")},
+        {ui().Label138, QStringLiteral("3D")},
     };
     const auto allShown = [&] {
         for (const auto& e : texts)
@@ -120,8 +67,8 @@ TEST(Replay, TheWindowShowsTheCapturedPackets)
                 return false;
         // The launch site, from the telemetry's Earth-centred position
         // through the geodetic conversion (the fix scatters by metres).
-        return near(ui.Label119, kSiteLat, 0.0001) && near(ui.Label127, kSiteLon, 0.0002) &&
-               near(ui.Label128, kSiteHeight, 15.0);
+        return near(ui().Label119, kSiteLat, 0.0001) && near(ui().Label127, kSiteLon, 0.0002) &&
+               near(ui().Label128, kSiteHeight, 15.0);
     };
     const bool shown = pumpUntil(allShown, kDeadlineMs);
     QString report;
@@ -129,20 +76,17 @@ TEST(Replay, TheWindowShowsTheCapturedPackets)
         if (e.label->text() != e.text)
             report += e.label->objectName() + QStringLiteral(" \"") + e.label->text() +
                       QStringLiteral("\" not \"") + e.text + QStringLiteral("\"\n");
-    report += QStringLiteral("Label119 ") + ui.Label119->text() + QStringLiteral(", Label127 ") +
-              ui.Label127->text() + QStringLiteral(", Label128 ") + ui.Label128->text();
-    EXPECT_TRUE(shown) << qPrintable(report) << "\n" << sim.errText();
+    report += QStringLiteral("Label119 ") + ui().Label119->text() + QStringLiteral(", Label127 ") +
+              ui().Label127->text() + QStringLiteral(", Label128 ") + ui().Label128->text();
+    EXPECT_TRUE(shown) << qPrintable(report) << "\n" << sim->errText();
 
     // The capture's bad frame comes two seconds in, and a good one a
     // second later: played with its timing, both reach the window.
     EXPECT_TRUE(pumpUntil([&] { return colours.sawRedThenBlack(); }, kDeadlineMs))
         << "the packet number was never red and then black again\n"
-        << sim.errText();
-    EXPECT_EQ(ui.Label5->text(), QStringLiteral("3"))
+        << sim->errText();
+    EXPECT_EQ(ui().Label5->text(), QStringLiteral("3"))
         << "the last telemetry packet of the capture is number 3";
-
-    form->FormClose();
-    EXPECT_TRUE(errors.texts.empty()) << qPrintable(errors.texts.front());
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "in_child.h"
+#include "support/in_child.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +24,7 @@
 #include <string>
 
 namespace fs = std::filesystem;
+using support::inChild;
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "in_child.h"
+#include "support/in_child.h"
 
 #include <grp.h>
 #include <pwd.h>
@@ -25,6 +25,7 @@
 #include <string>
 
 namespace fs = std::filesystem;
+using support::inChild;
 
 namespace {
 

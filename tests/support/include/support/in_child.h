@@ -1,19 +1,23 @@
 // Runs a piece of a test in a forked child process: where it switches the
 // locale or drops to another user, the test process itself stays as it was.
+// glibc's setlocale also leaks a few bytes when LOCPATH is set, which the
+// leak check would report against the test.
 #pragma once
 
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <string>
 
-namespace {
+namespace support {
 
-// Runs body in a child process and gives what it returned (glibc's setlocale
-// leaks a few bytes when LOCPATH is set, which the leak check would report).
-std::string inChild(const std::function<std::string()>& body)
+// Runs body in a child process and gives what it returned; what it threw,
+// as "thrown: " and the message; "the child process died" where it did not
+// return at all.
+inline std::string inChild(const std::function<std::string()>& body)
 {
     int out[2];
     if (::pipe(out) != 0)
@@ -43,4 +47,4 @@ std::string inChild(const std::function<std::string()>& body)
     return WIFEXITED(status) ? result : "the child process died";
 }
 
-}  // namespace
+}  // namespace support
