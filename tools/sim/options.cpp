@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "command_line.h"
+
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
@@ -64,22 +66,9 @@ Options parseOptions(const std::vector<std::string>& args)
     // which sends what the capture holds and nothing else.
     std::string simulationOption;
     bool speedGiven = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> inlineValue;
-        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        bool valueTaken = false;
-        auto value = [&]() -> std::string {
-            valueTaken = true;
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= args.size())
-                fail(name + " needs a value");
-            return args[++i];
-        };
+    for (command_line::Arguments line(args); line.next();) {
+        const std::string& name = line.name();
+        auto value = [&line] { return line.value(); };
 
         if (name == "-h" || name == "--help") {
             o.help = true;
@@ -145,10 +134,8 @@ Options parseOptions(const std::vector<std::string>& args)
         } else if (name == "--verbose" || name == "-v") {
             o.verbose = true;
         } else {
-            fail("unknown option '" + args[i] + "'");
+            fail("unknown option '" + line.argument() + "'");
         }
-        if (inlineValue && !valueTaken)
-            fail(name + " takes no value");
         static const char* const kSimulationOptions[] = {"--flood",  "--frames",  "--lat",    "--lon",
                                                          "--height", "--warmup",  "--state",  "--bad-crc",
                                                          "--noise",  "--silence", "--hangup", "--seed"};
