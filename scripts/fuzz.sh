@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 build=build-fuzz
-targets=(fuzz_receiver fuzz_settings fuzz_editor_texts)
+targets=(fuzz_receiver fuzz_settings fuzz_editor_texts fuzz_capture)
 # Coverage feedback and sanitizers for the project's libraries as well as
 # for the targets themselves.
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
