@@ -1,7 +1,9 @@
 #include "capture_format.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <iterator>
 #include <string_view>
 #include <system_error>
@@ -129,9 +131,32 @@ CaptureError::CaptureError(int line, const std::string& reason)
     : std::runtime_error("line " + std::to_string(line) + ": " + reason), line_(line), reason_(reason)
 {}
 
-Capture readCapture(std::istream& in)
+namespace {
+
+// The stream's text, refused once it grows past maxBytes; the error names
+// the line the limit falls in.
+std::string readAtMost(std::istream& in, std::size_t maxBytes)
 {
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string text;
+    char chunk[65536];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        text.append(chunk, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > maxBytes) {
+            const auto lines =
+                std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(maxBytes), '\n');
+            throw CaptureError(
+                static_cast<int>(std::min<std::ptrdiff_t>(lines + 1, INT_MAX)),
+                "the file is larger than " + std::to_string(maxBytes) + " bytes, more than a capture holds");
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+Capture readCapture(std::istream& in, std::size_t maxBytes)
+{
+    const std::string text = readAtMost(in, maxBytes);
     if (text.empty())
         throw CaptureError(1, "empty file, not a capture");
 

@@ -53,9 +53,14 @@ private:
     std::string reason_;
 };
 
+// The largest file readCapture takes: about six hours of a 38 400-baud
+// line written as text. A file beyond it (or /dev/zero given by mistake)
+// is refused instead of filling the memory.
+inline constexpr std::size_t kMaxCaptureBytes = std::size_t{256} << 20;
+
 // Reads a whole capture; throws CaptureError at the first fault. Reads the
 // characters as they are, whatever locale the stream carries.
-Capture readCapture(std::istream& in);
+Capture readCapture(std::istream& in, std::size_t maxBytes = kMaxCaptureBytes);
 
 // Writes a capture to an open file as the bytes arrive, flushing each line,
 // so that a capture cut short by a signal or a lost line is complete up to

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <locale>
 #include <random>
 #include <sstream>
@@ -174,6 +175,28 @@ const std::string kWritten =
     "# end 13 bytes\n"
     "bytesWritten 13\n"
     "read back unchanged, 3 notes\n";
+
+// A file past the limit (or /dev/zero given by mistake) is refused before
+// it fills the memory, naming the line the limit falls in.
+TEST(CaptureReader, RefusesAFileLargerThanACaptureHolds)
+{
+    const std::string text = "kalvi7-capture 1\n0.000000 AA BB\n0.000001 CC\n";
+    std::istringstream fits(text);
+    EXPECT_EQ(capture::readCapture(fits, text.size()).records.size(), 2u);
+
+    std::istringstream beyond(text);
+    try {
+        capture::readCapture(beyond, text.size() - 5);
+        FAIL() << "a file past the limit was read";
+    } catch (const capture::CaptureError& error) {
+        EXPECT_EQ(error.line(), 3);
+        EXPECT_NE(error.reason().find("larger than"), std::string::npos) << error.what();
+    }
+
+    std::ifstream zeros("/dev/zero", std::ios::binary);
+    ASSERT_TRUE(zeros.is_open());
+    EXPECT_THROW(capture::readCapture(zeros), capture::CaptureError);
+}
 
 TEST(CaptureWriter, WritesWhatTheReaderReadsBack) { EXPECT_EQ(writeAndReadBack(), kWritten); }
 
