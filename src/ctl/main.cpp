@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <system_error>
@@ -51,6 +50,23 @@ std::string openFailure(const std::string& path, const PortUnit::PortError& erro
     if (*error.reason() != '\0')
         text += std::string("\nkalvi7-ctl: ") + error.reason();
     return text;
+}
+
+// Why a file could not be made, in the words of --help whatever language
+// the computer is set to (strerror follows it).
+std::string fileError(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM: return "cannot be written here (permission denied, EACCES)";
+    case ENOENT: return "its directory does not exist (ENOENT)";
+    case ENOTDIR: return "a part of the path is not a directory (ENOTDIR)";
+    case EISDIR: return "is a directory (EISDIR)";
+    case EROFS: return "the file system is read-only (EROFS)";
+    case ENOSPC: return "no space left on the device (ENOSPC)";
+    case ENAMETOOLONG: return "the name is too long (ENAMETOOLONG)";
+    default: return "cannot be created (errno " + std::to_string(error) + ")";
+    }
 }
 
 }  // namespace
@@ -106,7 +122,7 @@ int main(int argc, char* argv[])
     if (options.command == ctl::Command::Capture) {
         captureFile = std::fopen(options.captureFile.c_str(), "w");
         if (!captureFile) {
-            std::cerr << "kalvi7-ctl: " << options.captureFile << ": " << std::strerror(errno) << '\n';
+            std::cerr << "kalvi7-ctl: " << options.captureFile << ": " << fileError(errno) << '\n';
             PortUnit::CloseComPort(true);
             return ctl::kExitUsage;
         }
