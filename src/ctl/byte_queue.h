@@ -25,8 +25,9 @@ public:
     // The next byte, or nothing once `until` has passed without one.
     std::optional<Arrival> pop(Clock::time_point until);
 
-    // The reader's poster: context is the queue. Takes the byte message
-    // out of the driver's count at once, since the queue holds it from here.
+    // The reader's poster: context is the queue. The byte stays counted in
+    // the driver's flight until pop takes it, so a command that falls behind
+    // holds the reader back as the window does.
     static void post(void* context, std::uint32_t wparam, std::intptr_t lparam);
 
 private:
