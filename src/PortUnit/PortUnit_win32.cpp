@@ -42,6 +42,11 @@ constexpr DWORD LongestRetryPauseMs = 1000;
 // window.
 constexpr DWORD PendingWriteGraceMs = 500;
 
+// At close, how long the reader gets to end after it has been told to: it
+// ends at once on a sound driver; the bound keeps a driver that loses a
+// cancel from hanging the window's exit.
+constexpr DWORD StopGraceMs = 2000;
+
 // One byte on its way to the port: the byte and its own overlapped record
 // stay put until the write has completed.
 struct PendingWrite {
@@ -109,6 +114,25 @@ bool WaitForTakenMessages()
     return !ReaderStopRequested.load(std::memory_order_acquire);
 }
 
+// Ends the reader's pending operation when a stop is asked for. CancelIoEx
+// ends a pending read; a pending WaitCommEvent ends for certain only when
+// the event mask changes (Wine ignores the cancel), so the mask is cleared
+// too: the port is about to close anyway. The record stays in use until the
+// system has let go of it, but never for longer than StopGraceMs: a driver
+// that never completes must not hold the program at its exit. Its event is
+// then left open rather than closed under a pending operation.
+void CollectCancelledOperation()
+{
+    CancelIoEx(PortHandle, &ReaderWait);
+    SetCommMask(PortHandle, 0);
+    if (WaitForSingleObject(ReaderWait.hEvent, StopGraceMs) != WAIT_OBJECT_0) {
+        ReaderWait.hEvent = nullptr;
+        return;
+    }
+    DWORD transferred = 0;
+    GetOverlappedResult(PortHandle, &ReaderWait, &transferred, FALSE);
+}
+
 // Runs one overlapped operation of the reader to its end. False when it
 // failed, or when a stop was asked for while it was pending (the operation
 // is then cancelled and collected, so that its record is free again).
@@ -122,8 +146,7 @@ bool CompleteReaderOperation(Start start, DWORD& transferred)
         return false;
     HANDLE waits[2] = {ReaderWait.hEvent, ReaderStopEvent};
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-        CancelIoEx(PortHandle, &ReaderWait);
-        GetOverlappedResult(PortHandle, &ReaderWait, &transferred, TRUE);
+        CollectCancelledOperation();
         return false;
     }
     return GetOverlappedResult(PortHandle, &ReaderWait, &transferred, FALSE) != FALSE;
@@ -230,7 +253,10 @@ void StopComReader()
         return;
     ReaderStopRequested.store(true, std::memory_order_release);
     SetEvent(ReaderStopEvent);
-    WaitForSingleObject(ReaderThread, INFINITE);
+    // The reader's own waits for a cancelled operation are bounded, so it
+    // ends within the grace time; this wait is bounded as well, so that
+    // nothing in a driver can hold the window's exit.
+    WaitForSingleObject(ReaderThread, StopGraceMs + 1000);
     CloseHandle(ReaderThread);
     ReaderThread = nullptr;
     CloseHandle(ReaderStopEvent);
