@@ -12,6 +12,7 @@
 #include "field_legend.h"
 #include "frame.h"
 #include "host_frames.h"
+#include "local_time.h"
 #include "telemetry.h"
 
 namespace ctl {
@@ -123,9 +124,7 @@ std::string isoLocalTime(std::chrono::system_clock::time_point time)
     using namespace std::chrono;
     const std::time_t seconds = system_clock::to_time_t(time);
     const auto millis = duration_cast<milliseconds>(time.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    const long offset = local.tm_gmtoff / 60;
+    const auto [local, offset] = localTimeOf(seconds);
     char text[96];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,

@@ -3,8 +3,8 @@
 // one command and closes the port.
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <system_error>
@@ -15,21 +15,10 @@
 #include "commands.h"
 #include "options.h"
 #include "settings_ini.h"
+#include "stop_signals.h"
+#include "system_io.h"
 
 namespace {
-
-volatile std::sig_atomic_t stopSignal = 0;
-
-void onStopSignal(int) { stopSignal = 1; }
-
-void catchStopSignals()
-{
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
-}
 
 class QueueSource : public ctl::ByteSource {
 public:
@@ -53,9 +42,13 @@ std::string openFailure(const std::string& path, const PortUnit::PortError& erro
 }
 
 // Why a file could not be made, in the words of --help whatever language
-// the computer is set to (strerror follows it).
-std::string fileError(int error)
+// the computer is set to (strerror follows it). Windows says "access
+// denied" for a directory as well; the name tells that case apart.
+std::string fileError(const std::string& name, int error)
 {
+    std::error_code ec;
+    if (error == EACCES && std::filesystem::is_directory(std::u8string(name.begin(), name.end()), ec))
+        error = EISDIR;
     switch (error) {
     case EACCES:
     case EPERM: return "cannot be written here (permission denied, EACCES)";
@@ -65,6 +58,7 @@ std::string fileError(int error)
     case EROFS: return "the file system is read-only (EROFS)";
     case ENOSPC: return "no space left on the device (ENOSPC)";
     case ENAMETOOLONG: return "the name is too long (ENAMETOOLONG)";
+    case EINVAL: return "the name holds characters the file system does not allow (EINVAL)";
     default: return "cannot be created (errno " + std::to_string(error) + ")";
     }
 }
@@ -73,19 +67,20 @@ std::string fileError(int error)
 
 int main(int argc, char* argv[])
 {
+    ctl::useUtf8StandardStreams();
     ctl::Options options;
     try {
-        options = ctl::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+        options = ctl::parseOptions(ctl::commandLineArguments(argc, argv));
     } catch (const ctl::UsageError& error) {
         std::cerr << "kalvi7-ctl: " << error.what() << "\nTry 'kalvi7-ctl --help'.\n";
         return ctl::kExitUsage;
     }
     if (options.help) {
-        std::fputs(ctl::helpText(), stdout);
+        std::cout << ctl::helpText() << std::flush;
         return 0;
     }
     if (options.version) {
-        std::fputs("kalvi7-ctl " KALVI7_VERSION "\n", stdout);
+        std::cout << "kalvi7-ctl " KALVI7_VERSION "\n" << std::flush;
         return 0;
     }
 
@@ -104,7 +99,7 @@ int main(int argc, char* argv[])
         return ctl::kExitUsage;
     }
 
-    catchStopSignals();
+    ctl::catchStopSignals();
     ctl::ByteQueue queue;
     PortUnit::SetByteMessageTarget(&ctl::ByteQueue::post, &queue);
     try {
@@ -120,9 +115,11 @@ int main(int argc, char* argv[])
     // argument does.
     std::FILE* captureFile = nullptr;
     if (options.command == ctl::Command::Capture) {
-        captureFile = std::fopen(options.captureFile.c_str(), "w");
+        captureFile = ctl::createFileForWriting(options.captureFile);
         if (!captureFile) {
-            std::cerr << "kalvi7-ctl: " << options.captureFile << ": " << fileError(errno) << '\n';
+            const int error = errno;
+            std::cerr << "kalvi7-ctl: " << options.captureFile << ": "
+                      << fileError(options.captureFile, error) << '\n';
             PortUnit::CloseComPort(true);
             return ctl::kExitUsage;
         }
@@ -131,8 +128,7 @@ int main(int argc, char* argv[])
     QueueSource source(queue);
     auto send = [](std::uint8_t byte) { PortUnit::WriteComByte(1, byte); };
     ctl::Link link(source, send);
-    ctl::Context context{link,      send, [] { return stopSignal != 0; }, std::cout,
-                         std::cerr, {},   settings.continuedMode};
+    ctl::Context context{link, send, ctl::stopRequested, std::cout, std::cerr, {}, settings.continuedMode};
     if (options.testTimeoutMs) {
         const std::chrono::milliseconds wait(*options.testTimeoutMs);
         context.timing = {wait, wait, wait};
@@ -159,5 +155,6 @@ int main(int argc, char* argv[])
     PortUnit::SetByteMessageTarget(nullptr, nullptr);
     if (captureFile)
         std::fclose(captureFile);
+    ctl::stopHandled();
     return status;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "local_time.h"
 #include "telemetry.h"
 
 namespace ctl {
@@ -48,9 +49,7 @@ void MemoryForm::writeComByte(std::uint8_t byte)
 
 telemetry::TimeOfDay MemoryForm::localTime() const
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = localTimeOf(std::time(nullptr)).calendar;
     return {local.tm_hour, local.tm_min, local.tm_sec};
 }
 
