@@ -12,7 +12,10 @@
 # exists. A folder whose files are deliberately not built on this platform
 # says so with
 #   set_property(DIRECTORY PROPERTY KALVI7_NOT_BUILT "<why>")
-# and is passed over.
+# and is passed over; a single file that is not built on this platform says
+# so with
+#   set_source_files_properties(<file> PROPERTIES KALVI7_NOT_BUILT "<why>")
+# in its folder's CMakeLists.txt.
 
 # Every source of every target in the directory tree below `dir`, as
 # absolute paths, and the folders CMake went through.
@@ -63,6 +66,12 @@ function(kalvi7_require_listed)
     set(skipped "")
     if(file_dir IN_LIST built_dirs)
       get_property(skipped DIRECTORY ${file_dir} PROPERTY KALVI7_NOT_BUILT)
+      if(NOT skipped)
+        get_source_file_property(skipped ${file} DIRECTORY ${file_dir} KALVI7_NOT_BUILT)
+        if(skipped STREQUAL "NOTFOUND")
+          set(skipped "")
+        endif()
+      endif()
     endif()
     if(NOT skipped)
       file(RELATIVE_PATH name ${PROJECT_SOURCE_DIR} ${file})

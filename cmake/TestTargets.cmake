@@ -54,6 +54,12 @@ function(kalvi7_add_test name)
     return()
   endif()
   set(discover DISCOVERY_TIMEOUT 30)
+  if(CMAKE_CROSSCOMPILING)
+    # Cross-built tests are listed by running them under the emulator
+    # (Wine), which takes seconds to start: when the tests run, not at
+    # every build.
+    set(discover DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST)
+  endif()
   if(arg_PREFIX)
     list(APPEND discover TEST_PREFIX ${arg_PREFIX})
   endif()

@@ -26,6 +26,9 @@ set(CMAKE_RC_COMPILER ${kalvi7_mingw_rc})
 # Programs from the build machine; libraries, headers and packages from the
 # cross compiler's own tree, and from the Windows Qt when one is named
 # (CMAKE_PREFIX_PATH is searched inside the root path too).
+# Without a root path the build machine's own /usr/include would be searched
+# for Windows headers.
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 if(DEFINED ENV{KALVI7_QT_WINDOWS})
   list(APPEND CMAKE_FIND_ROOT_PATH $ENV{KALVI7_QT_WINDOWS})
 endif()

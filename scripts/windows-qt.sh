@@ -43,13 +43,16 @@ upstream=${host_qt_version%%+*}   # 6.4.2+dfsg-10 -> 6.4.2
 #   -no-feature-direct2d/-directwrite3   the windows platform links without
 #                              Direct2D only when DirectWrite 3 is off too;
 #   -no-icu -no-openssl ...    nothing of ours needs them, and each would be
-#                              one more DLL to ship.
+#                              one more DLL to ship;
+#   the find root path         the MinGW tree only: without it the build
+#                              machine's own headers (Vulkan, fontconfig)
+#                              are taken for Windows ones.
 qt_options=(-release -shared -nomake examples -nomake tests -no-pkg-config
             -no-dbus -no-opengl -no-icu -no-zstd -no-openssl
             -qt-zlib -qt-libpng -no-libjpeg -qt-pcre -qt-harfbuzz -qt-freetype -qt-doubleconversion
             -no-feature-sql -no-feature-network -no-feature-printsupport
             -no-feature-concurrent -no-feature-xml -no-feature-tabletevent
-            -no-feature-direct2d -no-feature-directwrite3)
+            -no-feature-direct2d -no-feature-directwrite3 -no-feature-vulkan)
 compiler=x86_64-w64-mingw32-g++-posix
 compiler_version=$("$compiler" -dumpfullversion 2>/dev/null || echo none)
 # Qt's own toolchain file: the project's toolchain file may change without
@@ -59,6 +62,7 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

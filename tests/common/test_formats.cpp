@@ -10,6 +10,13 @@
 
 #include "formats.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace {
 
 using namespace std::string_literals;
@@ -366,6 +373,34 @@ TEST_F(TimeTexts, DetectionLeavesTheProcessLocaleAsItWas)
     EXPECT_EQ(formats::timeSeparator(), ":");
     EXPECT_EQ(std::setlocale(LC_TIME, nullptr), before);
     ::unsetenv("LC_ALL");
+}
+#else
+// The separator comes from the time picture of the user's regional
+// settings. The test changes that picture for the user and puts the old one
+// back, so it runs where the settings are a test's own: under Wine, whose
+// prefix the test command makes (KALVI7_WINE_PREFIX_IS_SCRATCH).
+TEST_F(TimeTexts, DetectionReadsTheUsersRegionalTimePicture)
+{
+    if (std::getenv("KALVI7_WINE_PREFIX_IS_SCRATCH") == nullptr)
+        GTEST_SKIP() << "changes the user's regional settings; runs in the tests' own Wine prefix only";
+    wchar_t previous[80] = {};
+    ASSERT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, previous, 80), 0);
+    const struct {
+        const wchar_t* picture;
+        const char* separator;
+    } cases[] = {
+        {L"HH.mm.ss", "."},
+        {L"H:mm:ss", ":"},
+        {L"tt hh-mm-ss", "-"},
+        {L"HH' h 'mm", ":"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, c.picture));
+        formats::setTimeSeparator("?");
+        formats::detectTimeSeparator();
+        EXPECT_EQ(formats::timeSeparator(), c.separator) << c.separator;
+    }
+    SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, previous);
 }
 #endif
 

@@ -83,6 +83,7 @@ void pumpFor(int ms)
     pumpUntil([] { return false; }, ms);
 }
 
+#ifndef _WIN32
 const std::vector<std::uint8_t>& RequestLog::masks()
 {
     const Bytes fresh = pty_.drain();
@@ -112,6 +113,7 @@ void RequestLog::clear()
     masks();
     masks_.clear();
 }
+#endif
 
 namespace {
 

@@ -1,7 +1,9 @@
 // The simulated radiosonde (kalvi7-sim, as this build made it) as a child
 // process: started with the options a test chooses, it makes its
 // pseudo-terminal and prints the path on its first line of output; ended
-// with SIGTERM when the test is done.
+// with SIGTERM when the test is done. In a Windows test under Wine
+// (sim_process_wine.cpp) the simulator is the Linux build's, its line a COM
+// port of the Wine prefix, and the line path that port's name ("COM21").
 #pragma once
 
 #include <sys/types.h>
@@ -57,6 +59,10 @@ private:
     int outFd_ = -1;  // reading end of the output file
     std::string pending_;
     std::string linePath_;
+    // Under Wine: the lock on the COM number, and how much of the output
+    // file has been read.
+    std::string comLock_;
+    std::size_t outRead_ = 0;
     int status_ = -1;
     bool exited_ = false;
 };

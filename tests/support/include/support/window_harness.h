@@ -11,15 +11,19 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
 #include "support/pty.h"
+#endif
 
 namespace harness {
 
 using support::Bytes;
 
+#ifndef _WIN32
 // The window opens the slave path as its port; the test reads what the
 // window sends and writes the radiosonde's packets on the master side.
 using support::Pty;
+#endif
 
 // The current directory is a fresh empty directory while this lives.
 class ScratchDir {
@@ -56,6 +60,7 @@ void printErrorBox(const QString& text);
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
 void pumpFor(int ms);
 
+#ifndef _WIN32
 // The request masks the window has sent, in order. Any byte that is not
 // part of a well-formed request frame fails the test.
 class RequestLog {
@@ -71,6 +76,7 @@ private:
     Bytes pending_;
     std::vector<std::uint8_t> masks_;
 };
+#endif
 
 // The radiosonde's packets, wrapped for the wire.
 Bytes telemetryFrame(std::uint8_t packetNumber);
