@@ -31,8 +31,6 @@ if(WIN32)
   enable_language(RC)
 endif()
 
-set(KALVI7_WINDOWS_TEMPLATES ${CMAKE_CURRENT_LIST_DIR}/../packaging/windows)
-
 function(kalvi7_windows_program target)
   if(NOT WIN32)
     return()
@@ -67,6 +65,8 @@ function(kalvi7_windows_program target)
     message(FATAL_ERROR "kalvi7_windows_program(${target}): DESCRIPTION may not hold a quotation mark")
   endif()
 
+  # The templates' folder, from wherever the function is called.
+  set(templates ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../packaging/windows)
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}_windows)
   if(arg_GUI)
     set(KALVI7_MANIFEST_WINDOW_SETTINGS
@@ -83,7 +83,7 @@ function(kalvi7_windows_program target)
     set(KALVI7_MANIFEST_WINDOW_SETTINGS "")
     set(KALVI7_MANIFEST_DEPENDENCIES "")
   endif()
-  configure_file(${KALVI7_WINDOWS_TEMPLATES}/program.manifest.in ${dir}/${target}.manifest @ONLY)
+  configure_file(${templates}/program.manifest.in ${dir}/${target}.manifest @ONLY)
   set(KALVI7_RC_MANIFEST ${dir}/${target}.manifest)
   set(depends ${dir}/${target}.manifest)
 
@@ -94,7 +94,7 @@ function(kalvi7_windows_program target)
   else()
     set(KALVI7_RC_ICON "")
   endif()
-  configure_file(${KALVI7_WINDOWS_TEMPLATES}/program.rc.in ${dir}/${target}.rc @ONLY)
+  configure_file(${templates}/program.rc.in ${dir}/${target}.rc @ONLY)
   # The resource compiler reads the manifest and the icon itself, unseen by
   # the build's dependency scan.
   set_source_files_properties(${dir}/${target}.rc PROPERTIES OBJECT_DEPENDS "${depends}")
