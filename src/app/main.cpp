@@ -3,12 +3,14 @@
 // creation, FormClose and FormDestroy when it is closed.
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFont>
 
 #include "TForm1.h"
 #include "error_box.h"
+#include "parent_console.h"
+#include "start_options.h"
+#include "user_folder.h"
 
 #include <QDialog>
 
@@ -66,55 +68,38 @@ void onTerminationSignals(QObject& owner, std::function<void()> handler)
 
 namespace {
 
-// --help and --version answer on standard output and end the program before
-// the window system is touched, so they work on a console without a display.
-// Every other argument is left as it always was: the toolkit takes its own
-// (-platform, -style, ...) and the rest is ignored. Single-dash words are
-// read whole, so the toolkit's -reverse is not taken for -r -e -v ...
-// Returns the exit status when the program is to end here.
-std::optional<int> answerInformationOptions(int& argc, char* argv[])
+// The per-user folder, made and entered before anything reads settings.INI
+// from the current directory. A failure goes to standard error at once, for
+// a start from a shell and before a toolkit without a display gives up.
+std::optional<app::UserFolder> enterUserFolder()
 {
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(QStringLiteral(
-        "Pre-flight preparation of the KALVI-7 radiosonde over a serial port: live telemetry,\n"
-        "calibration, radio settings and health flags.\n"
-        "Reads settings.INI from the current directory at start and writes it there at exit.\n"
-        "The Qt toolkit's own options (-platform, -style, ...) are accepted too.\n"
-        "See kalvi7(1)."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this text and exit."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and exit."));
-    parser.addOption(help);
-    parser.addOption(version);
-
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    // Unknown options are not errors here: they belong to the toolkit.
-    parser.parse(arguments);
-
-    if (parser.isSet(help)) {
-        // A core application, which needs no display, gives the usage line
-        // the program's name as it was started.
-        const QCoreApplication core(argc, argv);
-        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
-        return 0;
+    app::UserFolder folder = app::enterUserFolder(app::processEnvironment());
+    if (!folder.entered()) {
+        app::writeToParentConsole();
+        std::fprintf(stderr, "kalvi7: %s.\n%s\n", folder.message.c_str(), folder.reason.c_str());
+        std::fflush(stderr);
     }
-    if (parser.isSet(version)) {
-        std::fputs("kalvi7 " KALVI7_VERSION "\n", stdout);
-        return 0;
-    }
-    return std::nullopt;
+    return folder;
+}
+
+// A folder that cannot be made or entered stops the start, as the desktop
+// entry stops when its mkdir fails: run anywhere else, the program would
+// read and write a settings.INI the operator does not expect.
+int refuseStart(const app::UserFolder& folder)
+{
+    errorbox::show(
+        errorbox::withReason(QString::fromStdString(folder.message), QString::fromStdString(folder.reason)));
+    return 1;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[])
 {
-    if (const auto status = answerInformationOptions(argc, argv))
-        return *status;
+    const app::StartOptions options = app::readStartOptions(argc, argv);
+    if (options.exitStatus)
+        return *options.exitStatus;
+    const std::optional<app::UserFolder> folder = options.userFolder ? enterUserFolder() : std::nullopt;
 
     QApplication application(argc, argv);
     // The application's title names the program in the task bar and heads
@@ -125,6 +110,8 @@ int main(int argc, char* argv[])
     // on a bare system the default "sans-serif" may resolve to a
     // monospaced face.
     QApplication::setFont(QFont(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, 8));
+    if (folder && !folder->entered())
+        return refuseStart(*folder);
 
     [[maybe_unused]] TForm1* window = nullptr;  // read only by the signal handling of Unix
     bool quitDuringStart = false;
