@@ -23,6 +23,16 @@ KALVI7_TEST_PACKAGES=(libgtest-dev libgmock-dev clang clang-14 libclang-rt-14-de
 # tools, and Qt's GTK platform theme, through which the window takes GTK's
 # Adwaita dark palette for the dark pictures.
 KALVI7_SCREENSHOT_PACKAGES=(xvfb imagemagick xdotool qt6-gtk-platformtheme)
+# What scripts/windows.sh adds: the posix-thread MinGW-w64 compilers (the
+# ones the Windows Qt is built with), NSIS for the installer, zip; and what
+# scripts/windows-qt.sh needs to fetch and build Qt from Debian's source
+# (dpkg-dev for apt-get source; cmake, ninja-build and qt6-base-dev, whose
+# moc, rcc and uic are the host tools of the cross build).
+KALVI7_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+                         nsis zip dpkg-dev cmake ninja-build qt6-base-dev)
+# What tests/wine/package_under_wine.sh adds: 64-bit Wine, the host g++ for
+# the Wine prefix's pty fixture, unzip.
+KALVI7_WINE_PACKAGES=(wine wine64 g++ unzip)
 
 kalvi7_ensure_packages() {
     local missing=()
