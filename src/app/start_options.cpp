@@ -16,15 +16,15 @@ namespace app {
 
 namespace {
 
+// The toolkit wraps the text to the width of the column.
 #ifdef _WIN32
 constexpr const char* kUserFolderText =
-    "Make the per-user folder %APPDATA%\\kalvi7 if need be and run in it,\n"
-    "so that its settings.INI is used; the Start menu entry starts the program so.";
+    "Make the per-user folder %APPDATA%\\kalvi7 if need be and run in it, so that its settings.INI is used; "
+    "the Start menu entry starts the program so.";
 #else
 constexpr const char* kUserFolderText =
-    "Make the per-user folder $XDG_CONFIG_HOME/kalvi7 (~/.config/kalvi7 when\n"
-    "XDG_CONFIG_HOME is unset or relative) if need be and run in it, so that its\n"
-    "settings.INI is used.";
+    "Make the per-user folder $XDG_CONFIG_HOME/kalvi7 (~/.config/kalvi7 when XDG_CONFIG_HOME is unset or "
+    "relative) if need be and run in it, so that its settings.INI is used.";
 #endif
 
 }  // namespace
