@@ -94,7 +94,7 @@ Options parseOptions(const std::vector<std::string>& args)
         } else if (name == "--port") {
             o.port = line.value();
             if (o.port->empty())
-                fail("--port needs a path");
+                fail("--port needs a port name");
         } else if (name == "--baud") {
             o.baud = static_cast<std::uint32_t>(toInteger(name, line.value(), 50, 4000000));
         } else if (name == "--json") {
@@ -135,7 +135,7 @@ Options parseOptions(const std::vector<std::string>& args)
     const std::string& command = words[0];
     auto expectWords = [&](std::size_t count, const char* usage) {
         if (words.size() != count)
-            fail(std::string("usage: kalvi7-ctl [--port PATH] [--baud N] ") + usage);
+            fail(std::string("usage: kalvi7-ctl [--port PORT] [--baud N] ") + usage);
     };
     auto allowOnly = [&](std::initializer_list<const char*> allowed) {
         for (const std::string& g : given) {
@@ -217,13 +217,14 @@ Options parseOptions(const std::vector<std::string>& args)
 
 const char* helpText()
 {
-    return R"(Usage: kalvi7-ctl [--port PATH] [--baud N] COMMAND [ARGUMENT]...
+    return R"(Usage: kalvi7-ctl [--port PORT] [--baud N] COMMAND [ARGUMENT]...
 Talks to a KALVI-7 radiosonde on a serial port from a shell or a script, with
 the same protocol, request chain and texts as the kalvi7 window.
 
 Options:
-  --port PATH       serial port (default: Port of settings.INI in the current
-                    directory, else /dev/ttyUSB0)
+  --port PORT       serial port: a device path, on Windows COM3 or \\.\COM12
+                    (default: Port of settings.INI in the current directory,
+                    else /dev/ttyUSB0, on Windows COM1)
   --baud N          line speed (default: BaudRate of settings.INI, else 38400)
   -h, --help        show this text
   --version         show the version
@@ -235,7 +236,8 @@ Commands:
                     "# state"; waits until all four came or 5 s pass without
                     a new one
   watch [--json|--raw]
-                    print every packet as it comes until SIGINT or SIGTERM:
+                    print every packet as it comes until SIGINT or SIGTERM
+                    (Ctrl+C; on Windows also Ctrl+Break, a closed console):
                     plain blocks with the local time on the heading line,
                     --json one object a line, --raw each frame in hex with its
                     CRC verdict; a silent line gives "# silent" and telemetry
@@ -252,8 +254,8 @@ Commands:
                     check all six, print old and new; writes only with --yes
   capture FILE [--seconds S]
                     record every byte received with its arrival time while
-                    asking for packets as watch does, until S seconds or a
-                    signal
+                    asking for packets as watch does, until S seconds pass or
+                    it is stopped as watch is
 
 Exit status:
   0  done (all four packets; the expected acknowledgement; watch or capture
