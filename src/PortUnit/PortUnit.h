@@ -13,9 +13,10 @@
 namespace PortUnit {
 
 // Raised by OpenComPort with the text of the step that failed, e.g.
-// "Ошибка: порт стенда не открыт". When the system said why the port could
-// not be opened, reason() says it in a line of its own (OpenFailureReason);
-// what() stays the step's text alone.
+// "Ошибка: порт стенда не открыт". Why the step failed (the system's
+// reason, a name that is no port, settings the port would not keep) comes
+// in reason(), a line of its own (OpenFailureReason); what() stays the
+// step's text alone.
 class PortError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -37,7 +38,8 @@ private:
 // program holds the port, naming it when holder is known. Fixed Russian
 // texts, whatever the system's language; an errno value the table does not
 // know reads "Системная ошибка: errno N.". Empty for 0. Takes errno values;
-// the Windows driver maps its few open errors onto them.
+// the Windows driver's codes lead to the same texts through a table of
+// their own (detail::WindowsErrorReason).
 std::string OpenFailureReason(int systemError, const std::string& holder = {});
 
 // Where the reader thread posts each received byte: called on the reader
@@ -66,9 +68,10 @@ std::int64_t ByteMessagesInFlight();
 std::vector<std::string> EnumComPorts();
 
 // What the system knows of the adapter behind a port the selector shows,
-// one fact a line (USB ids, maker, product, serial number, driver, the
-// persistent /dev/serial/by-id name), read without opening the port; empty
-// when nothing is known. Windows: empty.
+// one fact a line (USB ids, maker, product, serial number, driver; on Linux
+// the persistent /dev/serial/by-id name), read without opening the port;
+// empty when nothing is known. Linux reads sysfs, Windows the device
+// manager's records (SetupAPI).
 std::string DescribeComPort(const std::string& name);
 
 // The name the settings default to when they name no port
@@ -76,12 +79,15 @@ std::string DescribeComPort(const std::string& name);
 std::string DefaultPortName();
 
 // The path OpenComPort is given for a name the selector shows: the name as
-// it stands on Linux, "\\.\" followed by the name on Windows.
+// it stands on Linux; on Windows "\\.\" followed by the name, unless the
+// name has that prefix already.
 std::string PortPathFor(const std::string& selectorText);
 
 // Opens path as it stands on Linux; on Windows the caller passes the
-// "\\.\COMn" form. Parity 0 none, 1 odd, 2 even, 3 mark, 4 space; stop bits
-// 0 one, 1 one and a half, 2 two. Throws PortError.
+// "\\.\COMn" form (n from 1 to 255, any case; "COMn" alone is taken too),
+// and any other name is refused before the system is asked. Parity 0 none,
+// 1 odd, 2 even, 3 mark, 4 space; stop bits 0 one, 1 one and a half, 2 two.
+// Throws PortError.
 void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t parity, std::uint8_t dataBits,
                  std::uint8_t stopBits);
 

@@ -4,6 +4,7 @@
 #include "PortUnit.h"
 
 #include "line_settings_posix.h"
+#include "open_failure.h"
 #include "port_common.h"
 #include "port_enum_linux.h"
 #include "port_info_linux.h"
@@ -228,18 +229,19 @@ void ComReaderThread()
     State.ReaderRunning.store(false, std::memory_order_release);
 }
 
-// Starting the reader has no error text of its own; should it fail, the
-// port stays open without a reader and the system says why.
+// Should the reader not start, the port stays open without a reader, as
+// after a failed step, and the reason is given in the program's words, not
+// the system's message, which follows the system's language.
 void StartComReader()
 {
     State.ReaderWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (State.ReaderWakeFd < 0)
-        throw PortError(std::system_category().message(errno));
+        throw PortError(TextReaderNotStarted, OpenFailureReason(errno));
     State.ReaderRoomFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (State.ReaderRoomFd < 0) {
         const int error = errno;
         State.CloseWakeups();
-        throw PortError(std::system_category().message(error));
+        throw PortError(TextReaderNotStarted, OpenFailureReason(error));
     }
     State.ReaderStopRequested.store(false, std::memory_order_release);
     State.ReaderRunning.store(true, std::memory_order_release);
@@ -248,7 +250,7 @@ void StartComReader()
     } catch (const std::system_error& error) {
         State.ReaderRunning.store(false, std::memory_order_release);
         State.CloseWakeups();
-        throw PortError(error.what());
+        throw PortError(TextReaderNotStarted, ThreadStartReason(error.code().value()));
     }
 }
 
@@ -276,29 +278,39 @@ bool TakeExclusive(int fd)
     return ioctl(fd, TIOCEXCL) == 0 || errno == ENOTTY;
 }
 
-bool ApplyLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t dataBits,
-                       std::uint8_t stopBits, termios line)
+// Empty when the line took the settings; otherwise why not: the system's
+// reason when a call failed, the refused value when the port kept another.
+std::string ApplyLineSettings(std::uint32_t baudRate, std::uint8_t parity, std::uint8_t dataBits,
+                              std::uint8_t stopBits, termios line)
 {
     detail::MakeRawLine(line);
     if (!detail::ApplyFraming(line, parity, dataBits, stopBits))
-        return false;
+        return RefusedFramingReason(parity, dataBits, stopBits);
     // tcsetattr succeeds when any part of the change took, so the result is
     // read back.
     termios back{};
-    if (tcsetattr(State.PortHandle, TCSANOW, &line) != 0 || tcgetattr(State.PortHandle, &back) != 0 ||
-        !detail::SameFraming(line, back))
-        return false;
-    return detail::SetLineBaud(State.PortHandle, baudRate);
+    if (tcsetattr(State.PortHandle, TCSANOW, &line) != 0 || tcgetattr(State.PortHandle, &back) != 0)
+        return OpenFailureReason(errno);
+    if (!detail::SameFraming(line, back))
+        return RefusedFramingReason(parity, dataBits, stopBits);
+    const int baudError = detail::SetLineBaud(State.PortHandle, baudRate);
+    if (baudError == detail::RateNotKept)
+        return RefusedBaudReason(baudRate);
+    return OpenFailureReason(baudError);
 }
 
-// Reads return at once with whatever is queued, possibly nothing.
-bool ApplyReadTimeouts(termios line)
+// Reads return at once with whatever is queued, possibly nothing. Empty
+// when they do; otherwise why not.
+std::string ApplyReadTimeouts(termios line)
 {
     line.c_cc[VMIN] = 0;
     line.c_cc[VTIME] = 0;
     termios back{};
-    return tcsetattr(State.PortHandle, TCSANOW, &line) == 0 && tcgetattr(State.PortHandle, &back) == 0 &&
-           back.c_cc[VMIN] == 0 && back.c_cc[VTIME] == 0;
+    if (tcsetattr(State.PortHandle, TCSANOW, &line) != 0 || tcgetattr(State.PortHandle, &back) != 0)
+        return OpenFailureReason(errno);
+    if (back.c_cc[VMIN] != 0 || back.c_cc[VTIME] != 0)
+        return NotKeptReason();
+    return {};
 }
 
 bool WaitForRoom(std::chrono::steady_clock::time_point deadline)
@@ -367,21 +379,25 @@ void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t p
     // The receive mask and the driver queue sizes of the Windows driver have
     // no counterpart here; those steps always succeed.
 
+    // Every later step says why it failed as well; a file that is no
+    // terminal (/dev/null, a regular file) fails the first of them with
+    // ENOTTY, which says just that.
     if (tcflush(State.PortHandle, TCIOFLUSH) != 0)
-        throw PortError(TextNotPurged);
+        throw PortError(TextNotPurged, OpenFailureReason(errno));
 
     termios line{};
     if (tcgetattr(State.PortHandle, &line) != 0)
-        throw PortError(TextNoState);
+        throw PortError(TextNoState, OpenFailureReason(errno));
 
-    if (!ApplyLineSettings(baudRate, parity, dataBits, stopBits, line))
-        throw PortError(TextLineSettings);
+    if (const std::string refused = ApplyLineSettings(baudRate, parity, dataBits, stopBits, line);
+        !refused.empty())
+        throw PortError(TextLineSettings, refused);
 
     if (tcgetattr(State.PortHandle, &line) != 0)
-        throw PortError(TextNoTimeouts);
+        throw PortError(TextNoTimeouts, OpenFailureReason(errno));
 
-    if (!ApplyReadTimeouts(line))
-        throw PortError(TextTimeouts);
+    if (const std::string refused = ApplyReadTimeouts(line); !refused.empty())
+        throw PortError(TextTimeouts, refused);
 
     StartComReader();
 }

@@ -14,13 +14,15 @@
 
 #include "PortUnit.h"
 
+#include "open_failure.h"
 #include "port_common.h"
+#include "port_names.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace PortUnit {
@@ -32,10 +34,19 @@ using namespace detail;  // texts, Flow, PostBytes
 constexpr DWORD ReadBufferSize = 256;
 constexpr DWORD DriverQueueSize = 256;
 
-// While the wait itself fails (adapter pulled) the reader tries again,
-// pausing longer as the failure lasts.
+// While the wait fails, it is tried again after this pause, longer as the
+// failure lasts: a failed wait is not free (Wine starts and ends a thread
+// for each), and a port that has gone (adapter pulled) fails every call.
 constexpr DWORD FirstRetryPauseMs = 100;
 constexpr DWORD LongestRetryPauseMs = 1000;
+
+// Between those tries, as long as the port still answers, the reader looks
+// at the receive queue itself this often: Wine ends every wait on a port
+// without modem lines (a pseudo-terminal) at once, and bytes must not wait
+// for the next try. They wait this long at most, which is what the Linux
+// reader lets them gather anyway; a silent line costs one cheap call per
+// poll.
+constexpr DWORD FailedWaitPollMs = 20;
 
 // At close, how long writes still in progress get to finish before they
 // are cancelled: the last frame goes out, a stuck line does not hold the
@@ -66,40 +77,9 @@ std::atomic<bool> ReaderStopRequested{false};
 std::atomic<bool> ReaderRunning{false};
 std::deque<std::unique_ptr<PendingWrite>> PendingWrites;
 
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
-
-// The system's own description of an error code, for the rare failures
-// that have no text of their own.
-std::string SystemMessage(DWORD code)
-{
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message;
-    if (length > 0) {
-        const int size =
-            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-        message.resize(static_cast<std::size_t>(std::max(size, 0)));
-        if (size > 0)
-            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size, nullptr,
-                                nullptr);
-    }
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-        message.pop_back();
-    return message.empty() ? "error " + std::to_string(code) : message;
-}
+// Why the last Windows call failed, in the program's words
+// (FormatMessage would answer in the system's language).
+std::string LastErrorReason() { return WindowsErrorReason(GetLastError()); }
 
 // Holds the reader while the window is a full limit of byte messages
 // behind; false when a stop was asked for meanwhile. A room signal given
@@ -136,14 +116,19 @@ void CollectCancelledOperation()
 // Runs one overlapped operation of the reader to its end. False when it
 // failed, or when a stop was asked for while it was pending (the operation
 // is then cancelled and collected, so that its record is free again).
+// `pended`, when given, tells whether the operation had to be waited for.
 template <typename Start>
-bool CompleteReaderOperation(Start start, DWORD& transferred)
+bool CompleteReaderOperation(Start start, DWORD& transferred, bool* pended = nullptr)
 {
+    if (pended != nullptr)
+        *pended = false;
     ResetEvent(ReaderWait.hEvent);
     if (start())
         return GetOverlappedResult(PortHandle, &ReaderWait, &transferred, FALSE) != FALSE;
     if (GetLastError() != ERROR_IO_PENDING)
         return false;
+    if (pended != nullptr)
+        *pended = true;
     HANDLE waits[2] = {ReaderWait.hEvent, ReaderStopEvent};
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
         CollectCancelledOperation();
@@ -152,15 +137,16 @@ bool CompleteReaderOperation(Start start, DWORD& transferred)
     return GetOverlappedResult(PortHandle, &ReaderWait, &transferred, FALSE) != FALSE;
 }
 
-// The bytes the driver holds in its receive queue; 0 when it cannot say.
-// Asking clears any line error (framing, parity, overrun), which would
-// otherwise stop the reading; the errors themselves are ignored.
-DWORD QueuedBytes()
+// The bytes the driver holds in its receive queue; nothing when the port
+// does not answer. Asking clears any line error (framing, parity, overrun),
+// which would otherwise stop the reading; the errors themselves are
+// ignored.
+std::optional<DWORD> QueuedBytes()
 {
     DWORD errors = 0;
     COMSTAT status{};
     if (!ClearCommError(PortHandle, &errors, &status))
-        return 0;
+        return std::nullopt;
     return status.cbInQue;
 }
 
@@ -172,45 +158,76 @@ bool ReadOnce(BYTE* buffer, DWORD wanted, DWORD& got)
                                    got);
 }
 
+enum class Drain { Delivered, NothingQueued, PortDown };
+
 // Reads what the receive queue holds, at most ReadBufferSize bytes at a
 // time, and posts every byte, until the queue is empty.
-void DrainReceiveQueue()
+Drain DrainReceiveQueue()
 {
     BYTE buffer[ReadBufferSize];
+    bool delivered = false;
     while (!ReaderStopRequested.load(std::memory_order_acquire)) {
-        const DWORD queued = QueuedBytes();
-        if (queued == 0)
-            return;
+        const std::optional<DWORD> queued = QueuedBytes();
+        if (!queued)
+            return Drain::PortDown;
+        if (*queued == 0)
+            break;
         if (!Flow.HasRoomFor(ReadBufferSize) && !WaitForTakenMessages())
-            return;
+            break;
         DWORD got = 0;
-        if (!ReadOnce(buffer, std::min(queued, ReadBufferSize), got))
-            return;
+        if (!ReadOnce(buffer, std::min(*queued, ReadBufferSize), got))
+            return delivered ? Drain::Delivered : Drain::PortDown;
         PostBytes(buffer, got);
         if (got == 0)
-            return;
+            break;
+        delivered = true;
     }
+    return delivered ? Drain::Delivered : Drain::NothingQueued;
 }
 
+bool StopRequested() { return ReaderStopRequested.load(std::memory_order_acquire); }
+
+// Blocks in WaitCommEvent while the line is idle, as long as the wait
+// works; while it fails, polls the receive queue and tries the wait again
+// now and then. Ends only when CloseComPort asks.
 DWORD WINAPI ComReaderThread(LPVOID)
 {
     ReaderWait = OVERLAPPED{};
     ReaderWait.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     DWORD retryPauseMs = FirstRetryPauseMs;
-    while (ReaderWait.hEvent != nullptr && !ReaderStopRequested.load(std::memory_order_acquire)) {
-        DWORD events = 0;
-        DWORD unused = 0;
-        if (!CompleteReaderOperation([&] { return WaitCommEvent(PortHandle, &events, &ReaderWait); },
-                                     unused)) {
-            if (ReaderStopRequested.load(std::memory_order_acquire) ||
-                WaitForSingleObject(ReaderStopEvent, retryPauseMs) == WAIT_OBJECT_0)
+    ULONGLONG nextWaitAt = 0;  // while the wait fails: when to try it again
+    while (ReaderWait.hEvent != nullptr && !StopRequested()) {
+        if (GetTickCount64() >= nextWaitAt) {
+            DWORD events = 0;
+            DWORD unused = 0;
+            bool waited = false;
+            if (CompleteReaderOperation([&] { return WaitCommEvent(PortHandle, &events, &ReaderWait); },
+                                        unused, &waited)) {
+                // Only a wait that waited shows the wait works again: one
+                // that ends at once because bytes are queued succeeds under
+                // Wine too, and the next, on a quiet line, fails again.
+                if (waited)
+                    retryPauseMs = FirstRetryPauseMs;
+                if (events & EV_RXCHAR)
+                    DrainReceiveQueue();
+                continue;
+            }
+            if (StopRequested())
                 break;
+            nextWaitAt = GetTickCount64() + retryPauseMs;
             retryPauseMs = std::min(retryPauseMs * 2, LongestRetryPauseMs);
-            continue;
         }
-        retryPauseMs = FirstRetryPauseMs;
-        if (events & EV_RXCHAR)
-            DrainReceiveQueue();
+        // The wait fails: what the receive queue holds is delivered before
+        // any pause, so that a failed wait makes bytes late by one poll at
+        // most. A port that does not answer either is left alone until the
+        // wait is tried again.
+        DWORD pauseMs = FailedWaitPollMs;
+        if (DrainReceiveQueue() == Drain::PortDown) {
+            const ULONGLONG now = GetTickCount64();
+            pauseMs = nextWaitAt > now ? static_cast<DWORD>(nextWaitAt - now) : 0;
+        }
+        if (WaitForSingleObject(ReaderStopEvent, pauseMs) == WAIT_OBJECT_0)
+            break;
     }
     if (ReaderWait.hEvent != nullptr)
         CloseHandle(ReaderWait.hEvent);
@@ -221,17 +238,17 @@ DWORD WINAPI ComReaderThread(LPVOID)
 
 void StartComReader()
 {
-    // Starting the reader has no error text of its own; should it fail, the
-    // port stays open without a reader and the system says why.
+    // Should the reader not start, the port stays open without a reader, as
+    // after a failed step, and the reason says why.
     ReaderStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (ReaderStopEvent == nullptr)
-        throw PortError(SystemMessage(GetLastError()));
+        throw PortError(TextReaderNotStarted, LastErrorReason());
     ReaderRoomEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (ReaderRoomEvent == nullptr) {
         const DWORD error = GetLastError();
         CloseHandle(ReaderStopEvent);
         ReaderStopEvent = nullptr;
-        throw PortError(SystemMessage(error));
+        throw PortError(TextReaderNotStarted, WindowsErrorReason(error));
     }
     ReaderStopRequested.store(false, std::memory_order_release);
     ReaderRunning.store(true, std::memory_order_release);
@@ -243,7 +260,7 @@ void StartComReader()
         ReaderStopEvent = nullptr;
         CloseHandle(ReaderRoomEvent);
         ReaderRoomEvent = nullptr;
-        throw PortError(SystemMessage(error));
+        throw PortError(TextReaderNotStarted, WindowsErrorReason(error));
     }
 }
 
@@ -309,7 +326,7 @@ void detail::SignalRoom()
 std::vector<std::string> EnumComPorts()
 {
     std::vector<std::string> ports;
-    for (int number = 1; number <= 255; ++number) {
+    for (int number = FirstComPortNumber; number <= LastComPortNumber; ++number) {
         // Names past COM8 exist only in the device namespace.
         const std::wstring probe =
             (number <= 8 ? L"" : L"\\\\.\\") + std::wstring(L"COM") + std::to_wstring(number);
@@ -324,21 +341,7 @@ std::vector<std::string> EnumComPorts()
 
 std::string DefaultPortName() { return "COM1"; }
 
-std::string PortPathFor(const std::string& selectorText) { return "\\\\.\\" + selectorText; }
-
-// The errno value that says to the operator what a failed CreateFileW of a
-// port means: Windows refuses a port another program holds with "access
-// denied".
-static int OpenErrorAsErrno(DWORD error)
-{
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION: return EBUSY;
-    default: return 0;
-    }
-}
+std::string PortPathFor(const std::string& selectorText) { return ComDevicePath(selectorText); }
 
 void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t parity, std::uint8_t dataBits,
                  std::uint8_t stopBits)
@@ -347,35 +350,44 @@ void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t p
     // with its reader still running.
     CloseComPort(true);
 
-    PortHandle = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    // Only a COM port is opened: "\\.\" leads to every device of the
+    // machine (LPT1, NUL, a disk), and a malformed name would otherwise fail
+    // with a reason that does not say what is wrong with it, or open
+    // something else.
+    const std::optional<int> number = ComPortNumber(path);
+    if (!number)
+        throw PortError(TextNotOpened, NotAComPortNameReason());
+    const std::wstring device = L"\\\\.\\COM" + std::to_wstring(*number);
+
+    PortHandle = CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OVERLAPPED, nullptr);
     if (PortHandle == INVALID_HANDLE_VALUE)
-        throw PortError(TextNotOpened, OpenFailureReason(OpenErrorAsErrno(GetLastError())));
+        throw PortError(TextNotOpened, LastErrorReason());
 
     if (!SetCommMask(PortHandle, EV_RXCHAR))
-        throw PortError(TextMask);
+        throw PortError(TextMask, LastErrorReason());
 
     if (!SetupComm(PortHandle, DriverQueueSize, DriverQueueSize))
-        throw PortError(TextQueues);
+        throw PortError(TextQueues, LastErrorReason());
 
     if (!PurgeComm(PortHandle, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
-        throw PortError(TextNotPurged);
+        throw PortError(TextNotPurged, LastErrorReason());
 
     DCB state{};
     state.DCBlength = sizeof state;
     if (!GetCommState(PortHandle, &state))
-        throw PortError(TextNoState);
+        throw PortError(TextNoState, LastErrorReason());
 
     state.BaudRate = baudRate;
     state.Parity = parity;
     state.ByteSize = dataBits;
     state.StopBits = stopBits;
     if (!SetCommState(PortHandle, &state))
-        throw PortError(TextLineSettings);
+        throw PortError(TextLineSettings, LastErrorReason());
 
     COMMTIMEOUTS timeouts{};
     if (!GetCommTimeouts(PortHandle, &timeouts))
-        throw PortError(TextNoTimeouts);
+        throw PortError(TextNoTimeouts, LastErrorReason());
 
     // Reads return at once with what has been received; writes have no
     // time-out.
@@ -385,7 +397,7 @@ void OpenComPort(const std::string& path, std::uint32_t baudRate, std::uint8_t p
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 0;
     if (!SetCommTimeouts(PortHandle, &timeouts))
-        throw PortError(TextTimeouts);
+        throw PortError(TextTimeouts, LastErrorReason());
 
     StartComReader();
 }
@@ -424,10 +436,6 @@ void WriteComByte(std::int32_t channel, std::uint8_t byte)
     }
     Release(*write);
 }
-
-// The adapter behind a COM port is not looked up on Windows (SetupAPI would
-// tell it); the selector's entries carry no tool tip there.
-std::string DescribeComPort(const std::string& /*name*/) { return {}; }
 
 bool IsPortOpen() { return PortHandle != INVALID_HANDLE_VALUE; }
 

@@ -11,8 +11,9 @@
 
 namespace PortUnit::detail {
 
-// One text per failed open step, shown to the operator as it is. The mask
-// and queue steps exist on Windows only.
+// One text per failed open step, shown to the operator as it is, with the
+// reason of open_failure.h on a line of its own. The mask and queue steps
+// exist on Windows only.
 inline constexpr const char* TextNotOpened = "Ошибка: порт стенда не открыт";
 inline constexpr const char* TextMask = "Ошибка установки маски порта";
 inline constexpr const char* TextQueues = "Ошибка установки буфера приема-передачи";
@@ -21,6 +22,9 @@ inline constexpr const char* TextNoState = "Ошибка - DCB не получе
 inline constexpr const char* TextLineSettings = "Ошибка установки параметров порта";
 inline constexpr const char* TextNoTimeouts = "Ошибка получения таймаутов порта";
 inline constexpr const char* TextTimeouts = "Ошибка установки таймаутов порта";
+// Past the steps: the port is set up, the thread that reads it did not
+// start.
+inline constexpr const char* TextReaderNotStarted = "Ошибка: чтение порта не запущено";
 
 // Byte messages posted and not yet taken, whichever driver posts them.
 extern ByteFlow Flow;

@@ -3,6 +3,8 @@
 // a file of its own.
 #include "termios2_baud.h"
 
+#include <cerrno>
+
 #if defined(__linux__)
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
@@ -48,24 +50,24 @@ tcflag_t SpeedCode(std::uint32_t baud)
 
 }  // namespace
 
-bool SetLineBaud(int fd, std::uint32_t baud)
+int SetLineBaud(int fd, std::uint32_t baud)
 {
     if (baud == 0)
-        return false;
+        return RateNotKept;
     termios2 line{};
     if (ioctl(fd, TCGETS2, &line) != 0)
-        return false;
+        return errno;
     // The input speed follows the output speed (input code 0).
     line.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));
     line.c_cflag |= SpeedCode(baud);
     line.c_ospeed = baud;
     line.c_ispeed = baud;
     if (ioctl(fd, TCSETS2, &line) != 0)
-        return false;
+        return errno;
     termios2 back{};
     if (ioctl(fd, TCGETS2, &back) != 0)
-        return false;
-    return BaudReadsBack(baud, back.c_ospeed) && BaudReadsBack(baud, back.c_ispeed);
+        return errno;
+    return BaudReadsBack(baud, back.c_ospeed) && BaudReadsBack(baud, back.c_ispeed) ? 0 : RateNotKept;
 }
 
 std::uint32_t ReadLineBaud(int fd)
@@ -76,16 +78,18 @@ std::uint32_t ReadLineBaud(int fd)
 
 #else  // other POSIX systems: speed_t is the rate itself
 
-bool SetLineBaud(int fd, std::uint32_t baud)
+int SetLineBaud(int fd, std::uint32_t baud)
 {
     if (baud == 0)
-        return false;
+        return RateNotKept;
     termios line{};
     if (tcgetattr(fd, &line) != 0 || cfsetspeed(&line, baud) != 0 || tcsetattr(fd, TCSANOW, &line) != 0)
-        return false;
+        return errno;
     termios back{};
-    return tcgetattr(fd, &back) == 0 && BaudReadsBack(baud, cfgetospeed(&back)) &&
-           BaudReadsBack(baud, cfgetispeed(&back));
+    if (tcgetattr(fd, &back) != 0)
+        return errno;
+    return BaudReadsBack(baud, cfgetospeed(&back)) && BaudReadsBack(baud, cfgetispeed(&back)) ? 0
+                                                                                              : RateNotKept;
 }
 
 std::uint32_t ReadLineBaud(int fd)

@@ -6,10 +6,15 @@
 
 namespace PortUnit::detail {
 
+// What SetLineBaud gives when every call succeeded and yet the rate is not
+// the one asked for.
+inline constexpr int RateNotKept = -1;
+
 // Sets both directions of the open tty fd to baud and reads the speed back.
-// False when the driver refuses the rate or stores a different one; 0 is
-// refused outright, since to termios it means "hang up", not a speed.
-bool SetLineBaud(int fd, std::uint32_t baud);
+// 0 when the rate is set; the errno of a call that failed; RateNotKept when
+// the driver stores a different rate, and for 0, which is refused outright
+// since to termios it means "hang up", not a speed.
+int SetLineBaud(int fd, std::uint32_t baud);
 
 // The output speed the driver holds for fd, 0 when it cannot be read.
 std::uint32_t ReadLineBaud(int fd);

@@ -32,8 +32,8 @@ std::string OpenError(const std::string& path, std::uint32_t baud = 38400, std::
     return "";
 }
 
-// The system's reason that came with the error; empty when none did or the
-// port opened.
+// The reason that came with the error; empty when none did or the port
+// opened.
 std::string OpenReason(const std::string& path)
 {
     try {
@@ -42,6 +42,19 @@ std::string OpenReason(const std::string& path)
         return error.reason();
     }
     return "";
+}
+
+// The step's text and the reason together; both empty when the port opened.
+std::pair<std::string, std::string> OpenFailure(const std::string& path, std::uint32_t baud,
+                                                std::uint8_t parity, std::uint8_t dataBits,
+                                                std::uint8_t stopBits)
+{
+    try {
+        PortUnit::OpenComPort(path, baud, parity, dataBits, stopBits);
+    } catch (const PortUnit::PortError& error) {
+        return {error.what(), error.reason()};
+    }
+    return {};
 }
 
 fs::path ScratchPath(const std::string& name)
@@ -55,20 +68,22 @@ TEST(OpenComPort, PathsThatAreNoPortFailAtTheStepThatCannotBeDone)
     std::ofstream(regularFile) << "not a port";
     const fs::path directory = ScratchPath("dir");
     fs::create_directories(directory);
+    const std::string notSerial =
+        "Это не последовательный порт: устройство не отвечает на запросы настроек линии (ENOTTY).";
 
     struct {
         std::string path;
         const char* text;
-        const char* reason;
+        std::string reason;
         bool leftOpen;
     } cases[] = {
         {"/dev/kalvi7-no-such-port", "Ошибка: порт стенда не открыт", "Такого порта нет (ENOENT).", false},
         {"", "Ошибка: порт стенда не открыт", "Такого порта нет (ENOENT).", false},
         {directory.string(), "Ошибка: порт стенда не открыт", "Указан каталог, а не порт (EISDIR).", false},
-        // Opens, but a purge needs a terminal; past the open the step's text
-        // says it all.
-        {"/dev/null", "Ошибка: порт не сброшен", "", true},
-        {regularFile.string(), "Ошибка: порт не сброшен", "", true},
+        // Opens, but a purge needs a terminal: the step and the reason say
+        // so.
+        {"/dev/null", "Ошибка: порт не сброшен", notSerial, true},
+        {regularFile.string(), "Ошибка: порт не сброшен", notSerial, true},
     };
     const DescriptorWatch descriptors;
     for (const auto& c : cases) {
@@ -93,17 +108,22 @@ TEST(OpenComPort, RefusedLineSettingsLeaveThePortOpenWithoutReader)
     struct {
         std::uint32_t baud;
         std::uint8_t parity, dataBits, stopBits;
+        const char* reason;
     } refused[] = {
-        {0, 0, 8, 0},  // 0 is "hang up" to a terminal, not a speed
-        {38400, 5, 8, 0},
-        {38400, 0, 9, 0},
-        {38400, 0, 8, 3},
+        // 0 is "hang up" to a terminal, not a speed.
+        {0, 0, 8, 0, "Порт не принимает скорость 0 бод."},
+        {38400, 5, 8, 0, "Порт не принимает формат знака: 8 бит данных, чётность с кодом 5, 1 стоповый бит."},
+        {38400, 0, 9, 0,
+         "Порт не принимает формат знака: 9 бит данных, без контроля чётности, 1 стоповый бит."},
+        {38400, 0, 8, 3,
+         "Порт не принимает формат знака: 8 бит данных, без контроля чётности, стоповые биты с кодом 3."},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(testing::Message()
                      << c.baud << " " << int(c.parity) << " " << int(c.dataBits) << " " << int(c.stopBits));
-        EXPECT_EQ(OpenError(pty.slavePath(), c.baud, c.parity, c.dataBits, c.stopBits),
-                  "Ошибка установки параметров порта");
+        const auto [text, reason] = OpenFailure(pty.slavePath(), c.baud, c.parity, c.dataBits, c.stopBits);
+        EXPECT_EQ(text, "Ошибка установки параметров порта");
+        EXPECT_EQ(reason, c.reason);
         EXPECT_TRUE(PortUnit::IsPortOpen());
         EXPECT_FALSE(PortUnit::IsReaderRunning());
         pty.send({0x42});
@@ -163,11 +183,13 @@ TEST(OpenComPort, FramingTheDriverDropsIsReportedAsRefused)
     close(observer);
 
     ByteSink sink;
-    const std::string error = OpenError(pty.slavePath(), 38400, 1, 8, 0);
+    const auto [error, reason] = OpenFailure(pty.slavePath(), 38400, 1, 8, 0);
     if (kernelKeepsOddParity) {
         EXPECT_EQ(error, "");
     } else {
         EXPECT_EQ(error, "Ошибка установки параметров порта");
+        EXPECT_EQ(reason,
+                  "Порт не принимает формат знака: 8 бит данных, контроль нечётности, 1 стоповый бит.");
         EXPECT_TRUE(PortUnit::IsPortOpen());
         EXPECT_FALSE(PortUnit::IsReaderRunning());
     }
