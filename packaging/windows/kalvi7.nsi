@@ -28,6 +28,7 @@ SetDateSave off
 !include MUI2.nsh
 !include LogicLib.nsh
 !include WinMessages.nsh
+!include WinVer.nsh
 
 !define PRODUCT "КАЛВИ-7"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\kalvi7"
@@ -55,6 +56,8 @@ BrandingText "${PRODUCT} ${VERSION}"
 
 LangString ShortcutComment ${LANG_ENGLISH} "Pre-flight preparation of the KALVI-7 radiosonde"
 LangString ShortcutComment ${LANG_RUSSIAN} "Предполётная подготовка радиозонда КАЛВИ-7"
+LangString NeedsWindows10 ${LANG_ENGLISH} "${PRODUCT} needs Windows 10 or 11."
+LangString NeedsWindows10 ${LANG_RUSSIAN} "${PRODUCT} работает в Windows 10 и 11."
 LangString PathTooLong ${LANG_ENGLISH} \
     "Your PATH is too long for this installer to change safely; it was left as it is. \
      To run kalvi7-ctl from a console, add $INSTDIR to PATH yourself."
@@ -212,6 +215,14 @@ Function un.RemoveFromUserPath
         WriteRegExpandStr HKCU "Environment" "Path" $R2
     ${EndIf}
     !insertmacro ANNOUNCE_ENVIRONMENT
+FunctionEnd
+
+; The Qt the programs are built with runs on Windows 10 and later only.
+Function .onInit
+    ${IfNot} ${AtLeastWin10}
+        MessageBox MB_OK|MB_ICONSTOP "$(NeedsWindows10)" /SD IDOK
+        Abort
+    ${EndIf}
 FunctionEnd
 
 Section

@@ -147,7 +147,10 @@ if command -v Xvfb >/dev/null; then
     for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
     export DISPLAY=:$(cat "$work/display")
     appdata=$(linux_path "$(windows_echo %APPDATA%)")
-    (on_windows "$zip_folder_windows\\kalvi7.exe" --user-folder >"$work/window.out" 2>"$work/window.err"
+    # Qt writes its warnings to the debugger of a GUI program unless told
+    # otherwise; here they are to be seen.
+    (QT_FORCE_STDERR_LOGGING=1 on_windows "$zip_folder_windows\\kalvi7.exe" --user-folder \
+         >"$work/window.out" 2>"$work/window.err"
      echo $? >"$work/window.status") &
     for _ in $(seq 300); do [ -d "$appdata/kalvi7" ] && break; sleep 0.1; done
     [ -d "$appdata/kalvi7" ] || fail "kalvi7.exe --user-folder did not make %APPDATA%\\kalvi7"
@@ -165,9 +168,9 @@ if command -v Xvfb >/dev/null; then
     grep -qx $'Port=COM1\r\\?' "$appdata/kalvi7/settings.INI" 2>/dev/null ||
         fail "no settings.INI with Port=COM1 in %APPDATA%\\kalvi7 after the window closed"
     [ ! -e "$folder/settings.INI" ] || fail "with --user-folder, settings.INI was written beside the program"
-    if grep -i 'qt\.\|dpi\|qwindows\|plugin' "$work/window.err" >/dev/null; then
-        fail "the toolkit complained: $(cat "$work/window.err")"
-    fi
+    # Nothing but Debian's note that 32-bit Wine is not installed.
+    complaints=$(grep -v 'wine32\|multiarch\|dpkg --add-architecture\|apt-get install wine32' "$work/window.err")
+    [ -z "$complaints" ] || fail "the window wrote to standard error: $complaints"
 else
     echo "package_under_wine: no Xvfb, the window is not started" >&2
 fi
