@@ -1,6 +1,7 @@
 // Opens a port with the driver, as the window does, and notes when each
-// byte message arrives, for the reader's figures under Wine: how late a
-// byte reaches the window, and what a silent line costs.
+// byte message arrives, for the reader's figures under Wine
+// (wine_reader_figures.sh): how late a byte reaches the window, and what a
+// silent line costs.
 //
 //   port_listen PORT SECONDS
 //
