@@ -72,8 +72,14 @@ std::string jsonLine(const std::string& time, const Packet& packet)
     std::string line =
         "{\"time\":" + jsonString(time) + ",\"type\":\"" + packetTypeName(packet.type) + "\",\"fields\":{";
     bool first = true;
+    // Appended piece by piece: GCC 12 at -O3 takes "," + a temporary string
+    // for an overlapping copy (-Wrestrict), which the Release builds stop on.
     auto add = [&](const std::string& key, const std::string& text) {
-        line += (first ? "" : ",") + jsonString(key) + ":" + jsonString(text);
+        if (!first)
+            line += ',';
+        line += jsonString(key);
+        line += ':';
+        line += jsonString(text);
         first = false;
     };
     if (packet.type == PacketType::Ack) {
