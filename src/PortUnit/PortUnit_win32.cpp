@@ -77,6 +77,8 @@ std::atomic<bool> ReaderStopRequested{false};
 std::atomic<bool> ReaderRunning{false};
 std::deque<std::unique_ptr<PendingWrite>> PendingWrites;
 
+bool StopRequested() { return ReaderStopRequested.load(std::memory_order_acquire); }
+
 // Why the last Windows call failed, in the program's words
 // (FormatMessage would answer in the system's language).
 std::string LastErrorReason() { return WindowsErrorReason(GetLastError()); }
@@ -91,7 +93,7 @@ bool WaitForTakenMessages()
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
             return false;
     }
-    return !ReaderStopRequested.load(std::memory_order_acquire);
+    return !StopRequested();
 }
 
 // Ends the reader's pending operation when a stop is asked for. CancelIoEx
@@ -166,7 +168,7 @@ Drain DrainReceiveQueue()
 {
     BYTE buffer[ReadBufferSize];
     bool delivered = false;
-    while (!ReaderStopRequested.load(std::memory_order_acquire)) {
+    while (!StopRequested()) {
         const std::optional<DWORD> queued = QueuedBytes();
         if (!queued)
             return Drain::PortDown;
@@ -184,8 +186,6 @@ Drain DrainReceiveQueue()
     }
     return delivered ? Drain::Delivered : Drain::NothingQueued;
 }
-
-bool StopRequested() { return ReaderStopRequested.load(std::memory_order_acquire); }
 
 // Blocks in WaitCommEvent while the line is idle, as long as the wait
 // works; while it fails, polls the receive queue and tries the wait again
