@@ -8,10 +8,10 @@
 # KALVI7_TEST_DRIVER_PORT and KALVI7_TEST_PEER_PORT, and goes when the
 # program ends. The null modem (tests/wine/null_modem.cpp) is built here,
 # beside the prefix, when missing or older than its source; the program
-# runs through tests/wine/wine-run.sh, which makes the prefix. With
-# KALVI7_WINE_PLAIN=1 it runs without wine-run.sh's modem-line answers for
-# pseudo-terminals, as plain Wine does: every wait for received characters
-# then fails, and the driver must read all the same.
+# runs through tests/wine/wine-run.sh, which makes the prefix; with
+# KALVI7_WINE_PLAIN=1 through plain_wine.sh, without wine-run.sh's
+# modem-line answers for pseudo-terminals: every wait for received
+# characters then fails, and the driver must read all the same.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -27,8 +27,6 @@ fi
 flock -u 9
 exec 9>&-
 
-if [ "${KALVI7_WINE_PLAIN:-0}" = 1 ]; then
-    export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-    exec "$modem" --in "$prefix/dosdevices" -- "$(command -v wine64 || command -v wine)" "$@"
-fi
-exec "$modem" --in "$prefix/dosdevices" -- "$root/tests/wine/wine-run.sh" "$@"
+runner=$root/tests/wine/wine-run.sh
+[ "${KALVI7_WINE_PLAIN:-0}" = 1 ] && runner=$here/plain_wine.sh
+exec "$modem" --in "$prefix/dosdevices" -- "$runner" "$@"

@@ -6,13 +6,12 @@
 //   wine_reader_figures PORT_LISTEN_EXE --preload|--plain [--silent S] [--bytes N] [--com N]
 //
 // It makes a pseudo-terminal, links it as COMn of the prefix (COM29 unless
-// --com says otherwise) and runs port_listen.exe on it: through
-// tests/wine/wine-run.sh, whose modem-line answers let Wine's wait work
-// (--preload), or through wine itself (--plain), where every wait fails at
-// once. After S seconds of silence (20) it writes N single bytes (100), 37
-// ms apart, noting when each left on the machine's raw monotonic clock,
-// which port_listen reads too; then it removes the link and closes the
-// pseudo-terminal, and watches 10 s more. Built and run by
+// --com says otherwise) and runs port_listen.exe on it through
+// $KALVI7_WINE_RUN: tests/wine/wine-run.sh, whose modem-line answers let
+// Wine's wait work (--preload), or plain_wine.sh, under which every wait
+// fails at once (--plain); the flag names the run. After S seconds of silence (20) it writes N single bytes
+// (100), 37 ms apart, noting when each left on the machine's raw monotonic clock, which port_listen reads
+// too; then it removes the link and closes the pseudo-terminal, and watches 10 s more. Built and run by
 // wine_reader_figures.sh.
 #include <dirent.h>
 #include <fcntl.h>
@@ -198,7 +197,9 @@ int main(int argc, char** argv)
     const char* prefixVariable = std::getenv("WINEPREFIX");
     const char* wineRun = std::getenv("KALVI7_WINE_RUN");
     if (prefixVariable == nullptr || wineRun == nullptr) {
-        std::fprintf(stderr, "wine_reader_figures: WINEPREFIX and KALVI7_WINE_RUN must be set\n");
+        std::fprintf(stderr,
+                     "wine_reader_figures: WINEPREFIX and KALVI7_WINE_RUN must be set (see "
+                     "wine_reader_figures.sh)\n");
         return 2;
     }
     const std::string prefix = prefixVariable;
@@ -232,26 +233,20 @@ int main(int argc, char** argv)
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     const std::string seconds = std::to_string(runSeconds);
     const std::string port = "COM" + com;
-    std::vector<std::string> command;
-    if (preload)
-        command = {wineRun, exe, port, seconds};
-    else
-        command = {"wine", exe, port, seconds};
+    std::vector<std::string> command = {wineRun, exe, port, seconds};
     std::vector<char*> args;
     for (std::string& word : command)
         args.push_back(word.data());
     args.push_back(nullptr);
-    if (!preload)
-        unsetenv("LD_PRELOAD");
     pid_t child = 0;
     if (posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ) != 0)
         throw std::runtime_error("cannot start the program");
     close(output[1]);
     FILE* printed = fdopen(output[0], "r");
 
-    char text[256];
+    char text[256] = "";
     if (std::fgets(text, sizeof text, printed) == nullptr || std::strncmp(text, "open", 4) != 0) {
-        std::fprintf(stderr, "wine_reader_figures: the port did not open: %s", text);
+        std::fprintf(stderr, "wine_reader_figures: the port did not open: %s\n", text);
         return 1;
     }
     const auto opened = std::chrono::steady_clock::now();
