@@ -5,10 +5,15 @@
 // and accepts forms ("inf", "nan", hexadecimal) that are no numbers here.
 #include "formats.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <type_traits>
 
 namespace formats {
 namespace {
@@ -99,6 +104,66 @@ std::optional<DecimalText> scanDecimal(std::string_view text)
 
 enum class Range { inside, tooLarge };
 
+// The largest k for which 10^k, and so every whole number below
+// 2^digits times it, is exact in a floating type of that many mantissa
+// digits: 10^k = 2^k * 5^k needs 5^k < 2^digits.
+constexpr int exactPowersOfTen(int digits)
+{
+    int k = 0;
+    long double five = 5;  // powers of 5 are exact well past what is asked
+    long double limit = 1;
+    for (int i = 0; i < digits; ++i)
+        limit *= 2;
+    while (five < limit) {
+        ++k;
+        five *= 5;
+    }
+    return k;
+}
+
+// A text of at most as many digits as the type's mantissa holds, scaled by
+// a power of ten the type holds exactly, is its whole number times or over
+// that power: one correctly rounded operation. Not every C library reads a
+// long double to its full precision (MinGW's goes through double), and the
+// same shown text must read back to the same value on every system, since
+// the geodetic conversion computes from it. Empty when the text is beyond
+// this path; the library reads it then.
+std::optional<long double> readExactly(const std::string& normalized)
+{
+    constexpr int kDigits = std::numeric_limits<long double>::digits;
+    constexpr int kExactPower = exactPowersOfTen(kDigits);
+    std::size_t i = 0;
+    const bool negative = i < normalized.size() && normalized[i] == '-';
+    if (negative)
+        ++i;
+    std::uint64_t whole = 0;
+    long long scale = 0;  // the value is whole * 10^scale
+    bool afterPoint = false;
+    for (; i < normalized.size() && normalized[i] != 'e'; ++i) {
+        const char c = normalized[i];
+        if (c == '.') {
+            afterPoint = true;
+            continue;
+        }
+        constexpr std::uint64_t kLimit = std::uint64_t{1} << std::min(kDigits, 63);
+        if (whole > (kLimit - 10) / 10)
+            return std::nullopt;  // more digits than the mantissa holds
+        whole = whole * 10 + static_cast<std::uint64_t>(c - '0');
+        if (afterPoint)
+            --scale;
+    }
+    if (i < normalized.size())
+        scale += std::stoll(normalized.substr(i + 1));
+    if (scale < -kExactPower || scale > kExactPower)
+        return std::nullopt;
+    long double power = 1;
+    for (long long k = 0; k < (scale < 0 ? -scale : scale); ++k)
+        power *= 10;
+    const auto exact = static_cast<long double>(whole);
+    const long double value = scale < 0 ? exact / power : exact * power;
+    return negative ? -value : value;
+}
+
 // Reads a checked text into T. Values too small for T read as a zero of the
 // text's sign; values too large for it are reported.
 template <typename T>
@@ -115,6 +180,10 @@ std::pair<Range, T> read(const DecimalText& text)
     if (text.magnitude < -kBeyondAnyRange)
         return {Range::inside, zero};
 
+    if constexpr (std::is_same_v<T, long double>) {
+        if (const std::optional<long double> exact = readExactly(text.normalized))
+            return {Range::inside, *exact};
+    }
     T value{};
     const char* first = text.normalized.data();
     const char* last = first + text.normalized.size();

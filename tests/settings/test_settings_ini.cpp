@@ -55,9 +55,17 @@ TEST_F(SettingsFile, FirstStartGivesDefaultsAndSaveCreatesAllKeysInOrder)
     EXPECT_FALSE(settings.amplSetEnable);
 
     saveSettings(path_, std::string("COM1"), 38400, false, true);
+    // A new file has the system's own line ends, as Notepad writes them on
+    // Windows.
+#ifdef _WIN32
+    EXPECT_EQ(read(),
+              "[Port1 setting]\r\nPort=COM1\r\nBaudRate=38400\r\n"
+              "[Form setting]\r\nContinuedMode=0\r\nAmplSetEnable=1\r\n");
+#else
     EXPECT_EQ(read(),
               "[Port1 setting]\nPort=COM1\nBaudRate=38400\n"
               "[Form setting]\nContinuedMode=0\nAmplSetEnable=1\n");
+#endif
 }
 
 TEST_F(SettingsFile, IntegerForms)
@@ -302,6 +310,8 @@ TEST_F(SettingsFile, MegabyteValuesAreCutOrRefused)
 
 // A settings.INI that links to a shared profile stays a link; the profile
 // gets the new values.
+// Windows gives symbolic links to administrators only, and Wine none.
+#ifndef _WIN32
 TEST_F(SettingsFile, SymlinkIsWrittenThroughNotReplaced)
 {
     const fs::path profile = dir_ / "profile.INI";
@@ -319,3 +329,4 @@ TEST_F(SettingsFile, SymlinkIsWrittenThroughNotReplaced)
               "; shared\n[Port1 setting]\nPort=COM5\nBaudRate=9600\n"
               "[Form setting]\nContinuedMode=1\nAmplSetEnable=0\n");
 }
+#endif

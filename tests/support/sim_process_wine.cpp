@@ -34,9 +34,8 @@ template <typename Function>
 Function wineFunction(const char* name)
 {
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto function = kernel ? reinterpret_cast<Function>(
-                                       reinterpret_cast<void*>(GetProcAddress(kernel, name)))
-                                 : nullptr;
+    const auto function =
+        kernel ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
     if (function == nullptr)
         throw std::runtime_error("the simulator runs under Wine only: no kernel32 " + std::string(name));
     return function;
@@ -81,9 +80,9 @@ std::string trimmed(const std::string& text)
 fs::path outputDirectory()
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path dir = fs::temp_directory_path() /
-                             ("kalvi7-sim-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-                              std::to_string(GetTickCount64()) + "-" + std::to_string(attempt));
+        const fs::path dir =
+            fs::temp_directory_path() / ("kalvi7-sim-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                         std::to_string(GetTickCount64()) + "-" + std::to_string(attempt));
         if (fs::create_directory(dir))
             return dir;
     }
@@ -128,8 +127,8 @@ std::wstring widen(const std::string& text) { return fs::path(text).wstring(); }
 // reports into dir.
 void startUnixChild(const fs::path& dir, const std::vector<std::string>& programAndArgs)
 {
-    std::wstring command = L"\"" + windowsPath(KALVI7_UNIX_CHILD).wstring() + L"\" \"" +
-                           widen(unixPath(dir)) + L"\"";
+    std::wstring command =
+        L"\"" + windowsPath(KALVI7_UNIX_CHILD).wstring() + L"\" \"" + widen(unixPath(dir)) + L"\"";
     for (const auto& arg : programAndArgs)
         command += L" \"" + widen(arg) + L"\"";
     STARTUPINFOW startup{};

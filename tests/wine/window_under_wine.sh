@@ -75,7 +75,15 @@ unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 prefix=$("$run" --prefix)
 rm -f "$prefix/dosdevices/com7" "$prefix/dosdevices/com9"
 
-window_id() { xdotool search --onlyvisible --name '^КАЛВИ-7$' 2>/dev/null | head -n 1; }
+# The main window's caption names the program and its version; an error
+# box's caption is the application title alone.
+window_id() { xdotool search --onlyvisible --name 'подготовки КАЛВИ-7' 2>/dev/null | head -n 1; }
+box_id() {
+    local id
+    for id in $(xdotool search --onlyvisible --name 'КАЛВИ-7' 2>/dev/null); do
+        [ "$id" = "$(window_id)" ] || { echo "$id"; return; }
+    done
+}
 
 grab() {
     local id=$1 file=$2 geometry x y w h
@@ -111,7 +119,7 @@ started=$(date +%s%N)
 (cd "$work/station" && exec "$run" "$exe") >"$work/window.log" 2>&1 &
 window_pid=$!
 pids+=($window_pid)
-wait_for '[ -n "$(window_id)" ]' 300 || fail "no window titled КАЛВИ-7 within 30 s"
+wait_for '[ -n "$(window_id)" ]' 300 || fail "no main window within 30 s"
 echo "window up in $((($(date +%s%N) - started) / 1000000)) ms"
 
 # The chain runs 3 s after start: telemetry, calibration, settings, state.
@@ -145,13 +153,15 @@ printf '[Port1 setting]\r\nPort=COM9\r\n' >"$settings"
 (cd "$work/station" && exec "$run" "$exe") >"$work/window-missing.log" 2>&1 &
 window_pid=$!
 pids+=($window_pid)
-# The error box comes before the window, with the application's title.
-wait_for '[ -n "$(window_id)" ]' 300 || fail "no error box for COM9 within 30 s"
+# The error box comes before the window, with the application's title;
+# once it is answered the window opens, on no port.
+wait_for '[ -n "$(box_id)" ]' 300 || fail "no error box for COM9 within 30 s"
 sleep 0.5
-[ -z "$shots" ] || grab "$(window_id)" "$shots/windows-no-port.png"
-xdotool key --window "$(window_id)" Return 2>/dev/null || true
-xdotool windowfocus "$(window_id)" 2>/dev/null || true
+box=$(box_id)
+[ -z "$shots" ] || grab "$box" "$shots/windows-no-port.png"
+xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box"
 xdotool key Return
+wait_for '[ -z "$(box_id)" ] && [ -n "$(window_id)" ]' 100 || fail "the error box did not give way to the window"
 close_window "$window_pid"
 grep -q $'^Port=COM9\r$' "$settings" || fail "settings.INI lost Port=COM9"
 echo "window_under_wine: all checks passed"

@@ -82,8 +82,9 @@ export KALVI7_WINE_PREFIX_IS_SCRATCH=1
 # The DLLs a program from the build tree needs: the MinGW runtime it was
 # linked with and, for the window, the Windows Qt.
 runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll 2>/dev/null || echo .)")
+threads=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll 2>/dev/null || echo .)")
 qt=${KALVI7_QT_WINDOWS:-$("$root/scripts/windows-qt.sh" --print 2>/dev/null || true)}
 as_windows_path() { local p=$1; echo "Z:${p//\//\\}"; }
-WINEPATH="$(as_windows_path "$runtime")${qt:+;$(as_windows_path "$qt/bin")}${WINEPATH:+;$WINEPATH}"
+WINEPATH="$(as_windows_path "$runtime");$(as_windows_path "$threads")${qt:+;$(as_windows_path "$qt/bin")}${WINEPATH:+;$WINEPATH}"
 export WINEPATH
 exec "$wine" "$@"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace support {
+#include "support/bytes.h"
 
-using Bytes = std::vector<std::uint8_t>;
+namespace support {
 
 class Pty {
 public:

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
 #ifndef _WIN32
 #include "support/pty.h"
 #endif
