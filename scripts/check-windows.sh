@@ -86,17 +86,18 @@ int main()
 {
     PortUnit::SetByteMessageTarget(Ignore, nullptr);
     auto ports = PortUnit::EnumComPorts();
+    const std::string adapter = ports.empty() ? std::string() : PortUnit::DescribeComPort(ports.front());
     try {
         PortUnit::OpenComPort(PortUnit::PortPathFor(PortUnit::DefaultPortName()), 38400, 0, 8, 0);
     } catch (const PortUnit::PortError&) {
     }
     PortUnit::WriteComByte(1, 0xAA);
     PortUnit::CloseComPort(true);
-    return PortUnit::IsPortOpen() || PortUnit::IsReaderRunning() ? 1 : static_cast<int>(ports.size() > 255);
+    return PortUnit::IsPortOpen() || PortUnit::IsReaderRunning() ? 1 : static_cast<int>(ports.size() > 255 + adapter.size());
 }
 CPP
   "$cxx" "${flags[@]}" -I src/PortUnit "$work/link_check.cpp" "$driver" \
-      -static -o "$work/link_check.exe" >"$work/link.log" 2>&1
+      -lsetupapi -static -o "$work/link_check.exe" >"$work/link.log" 2>&1
   report $? "$work/link.log" "serial driver links into a Windows program"
 fi
 

@@ -268,18 +268,20 @@ TEST(CaptureWriter, AFullDiskIsAnErrorNotASilentLoss)
 TEST(CaptureWriter, EachRecordIsOnDiskWhenRecordReturns)
 {
     // Read through a second handle: nothing waits in the writer's buffer.
-    std::FILE* file = std::tmpfile();
+    const fs::path path =
+        fs::temp_directory_path() / ("kalvi7_capture_flush_" + std::to_string(std::random_device{}()));
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    const std::string path = "/proc/self/fd/" + std::to_string(::fileno(file));
     capture::CaptureWriter writer(file, {});
     const std::uint8_t bytes[] = {0x12, 0x34};
     writer.record(250'000, bytes, 2);
-    std::FILE* second = std::fopen(path.c_str(), "r");
+    std::FILE* second = std::fopen(path.string().c_str(), "rb");
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(contents(second), "kalvi7-capture 1\n0.250000 12 34\n");
     std::fclose(second);
     EXPECT_THROW((writer.end(), writer.record(300'000, bytes, 1)), std::logic_error);
     std::fclose(file);
+    fs::remove(path);
 }
 
 }  // namespace
