@@ -53,10 +53,24 @@ cleanup() {
         [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
     done
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    [ -n "${KALVI7_KEEP_WORK:-}" ] && echo "package_under_wine: work folder kept: $work" >&2 && return
     rm -rf "$work"
 }
 trap cleanup EXIT
 export LC_ALL=C.UTF-8  # what Wine turns arguments and output into, for the Cyrillic names
+
+# The window's display, there before any Wine process of a prefix starts:
+# a prefix whose first processes ran without one delivers no WM_CLOSE to
+# windows that come later.
+if command -v Xvfb >/dev/null; then
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+    export DISPLAY=:$(cat "$work/display")
+else
+    unset DISPLAY
+    echo "package_under_wine: no Xvfb, the window is not started" >&2
+fi
 
 "$cross-g++-posix" -std=c++20 -O2 -municode -static "$here/lnk_info.cpp" -o "$work/lnk_info.exe" -lole32 -luuid ||
     { echo "package_under_wine: lnk_info.cpp did not build" >&2; exit 2; }
@@ -66,6 +80,9 @@ prefix=
 new_prefix() {
     prefix=$work/prefix-$1
     KALVI7_WINEPREFIX=$prefix "$here/wine-run.sh" --prefix >/dev/null || { echo "no Wine prefix" >&2; exit 2; }
+    # Debian's Wine 8 plays Windows 7, which the installer refuses; the
+    # programs are for Windows 10 and 11.
+    on_windows reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null
 }
 # A Windows program in the current prefix, with a clean environment: no
 # build-tree DLL path, no menu entries made on the Linux desktop.
@@ -141,24 +158,22 @@ grep -qF -- '--user-folder' <<<"$help" && grep -qF '%APPDATA%\kalvi7' <<<"$help"
 # the zip alone, the per-user folder is made, and a close as Windows closes
 # (WM_CLOSE, as taskkill sends it; the first one dismisses the box that
 # says COM1 is missing) writes settings.INI there.
-if command -v Xvfb >/dev/null; then
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-    xvfb_pid=$!
-    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-    export DISPLAY=:$(cat "$work/display")
+if [ -n "${DISPLAY:-}" ]; then
     appdata=$(linux_path "$(windows_echo %APPDATA%)")
     # Qt writes its warnings to the debugger of a GUI program unless told
-    # otherwise; here they are to be seen.
-    (QT_FORCE_STDERR_LOGGING=1 on_windows "$zip_folder_windows\\kalvi7.exe" --user-folder \
-         >"$work/window.out" 2>"$work/window.err"
+    # otherwise; here they are to be seen. Wine hands no QT_ variable of the
+    # Linux environment on, so the user's Windows environment carries it.
+    on_windows reg add 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /d 1 /f >/dev/null
+    (on_windows "$zip_folder_windows\\kalvi7.exe" --user-folder >"$work/window.out" 2>"$work/window.err"
      echo $? >"$work/window.status") &
     for _ in $(seq 300); do [ -d "$appdata/kalvi7" ] && break; sleep 0.1; done
     [ -d "$appdata/kalvi7" ] || fail "kalvi7.exe --user-folder did not make %APPDATA%\\kalvi7"
-    sleep 5
-    for _ in $(seq 20); do
-        [ -e "$work/window.status" ] && break
-        on_windows taskkill /im kalvi7.exe >/dev/null 2>&1
+    # The first start in a fresh prefix takes Wine a while (fonts, the
+    # desktop); a close asked for before the window is up is repeated.
+    started_window=$SECONDS
+    while [ ! -e "$work/window.status" ] && [ $((SECONDS - started_window)) -lt 100 ]; do
         sleep 2
+        on_windows taskkill /im kalvi7.exe >>"$work/taskkill.log" 2>&1
     done
     settle
     if [ "$(cat "$work/window.status" 2>/dev/null)" != 0 ]; then
@@ -168,11 +183,13 @@ if command -v Xvfb >/dev/null; then
     grep -qx $'Port=COM1\r\\?' "$appdata/kalvi7/settings.INI" 2>/dev/null ||
         fail "no settings.INI with Port=COM1 in %APPDATA%\\kalvi7 after the window closed"
     [ ! -e "$folder/settings.INI" ] || fail "with --user-folder, settings.INI was written beside the program"
-    # Nothing but Debian's note that 32-bit Wine is not installed.
-    complaints=$(grep -v 'wine32\|multiarch\|dpkg --add-architecture\|apt-get install wine32' "$work/window.err")
+    # Nothing but Debian's note that 32-bit Wine is not installed, and
+    # Wine 8's refusal of the per-monitor V2 DPI context as an invalid
+    # parameter (any program, with or without a manifest). Windows 10 and
+    # 11 refuse it as already set by the manifest, which Qt keeps quiet about.
+    complaints=$(grep -v 'wine32\|multiarch\|dpkg --add-architecture\|apt-get install wine32' "$work/window.err" |
+                     grep -vF 'SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) failed: COM error 0x57')
     [ -z "$complaints" ] || fail "the window wrote to standard error: $complaints"
-else
-    echo "package_under_wine: no Xvfb, the window is not started" >&2
 fi
 
 # ---- The installer -------------------------------------------------------
