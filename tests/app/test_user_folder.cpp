@@ -152,18 +152,23 @@ TEST_F(UserFolderTest, FailuresNameTheFolderAndTheReason)
         const char* message;
         std::vector<std::string> reasons;  // one of them
     };
-    const fs::path folderPath = expectedFolder(scratch_);
+    // A base inside the scratch folder, so that a file on the way to the
+    // folder (%APPDATA% itself on Windows) is never the scratch folder.
+    const fs::path base = scratch_ / "profile";
+    const fs::path folderPath = expectedFolder(base);
     const Case cases[] = {
         {"a file named as the folder", folderPath, "не создана", {"(EEXIST)", "(ENOTDIR)"}},
         {"a file on the way to it", folderPath.parent_path(), "не создана", {"(ENOTDIR)", "(EEXIST)"}},
     };
     for (const Case& c : cases) {
+        // Windows removes no folder a process is in.
+        fs::current_path(started_);
         fs::remove_all(scratch_);
         fs::create_directories(c.fileAt.parent_path());
         std::ofstream(c.fileAt) << "not a folder";
         fs::current_path(scratch_);
 
-        const app::UserFolder folder = app::enterUserFolder(environmentOf(baseAt(scratch_)));
+        const app::UserFolder folder = app::enterUserFolder(environmentOf(baseAt(base)));
 
         EXPECT_FALSE(folder.entered()) << c.what;
         EXPECT_NE(folder.message.find(folderPath.string()), std::string::npos)
