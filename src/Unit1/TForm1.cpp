@@ -28,6 +28,7 @@
 #include "telemetry.h"
 #include "ui_TForm1.h"
 #include "window_colours.h"
+#include "window_font.h"
 #include "window_locale.h"
 #include "window_sizing.h"
 
@@ -84,6 +85,9 @@ TForm1::TForm1(QWidget* parent)
     // Latin digits whatever the computer's regional settings.
     setLocale(windowlocale::numbers());
     ui_->setupUi(this);
+    // Arial, which the layout names, may be missing; a face with its widths
+    // then stands in, not whatever face the system lists first.
+    setFont(windowfont::withArialTwins(font()));
     findWidgets();
     // The value fields change many times a second: each keeps a picture of
     // what lies beneath it instead of having it redrawn every time.

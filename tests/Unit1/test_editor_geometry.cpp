@@ -1,21 +1,29 @@
 // The parameter editors and their buttons on the operator page: where they
 // sit, and that the widest text each shows fits inside it in the window's
-// own font and style, so a narrower layout that cuts a text is caught.
+// own font and style, so a narrower layout that cuts a text is caught; and
+// that the font the window gets is Arial or a face of Arial's widths, in
+// which every editor has the height to draw its line.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QComboBox>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
+#include <QStyleOptionFrame>
 #include <QTest>
 
 #include "TForm1.h"
 #include "support/window_harness.h"
 #include "ui_TForm1.h"
+#include "window_font.h"
 
 namespace {
 
@@ -41,6 +49,66 @@ int textRoom(QWidget& control)
     QStyleOptionButton option;
     option.initFrom(&button);
     return button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button).width();
+}
+
+// The height a line edit draws its text line in: its contents less its
+// frame and text margins, as QLineEdit measures it before it centres the
+// line there and clips to it.
+int lineRoom(QLineEdit& edit)
+{
+    QStyleOptionFrame option;
+    option.initFrom(&edit);
+    option.rect = edit.contentsRect();
+    option.lineWidth =
+        edit.hasFrame() ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit) : 0;
+    option.state |= QStyle::State_Sunken;
+    if (edit.isReadOnly())
+        option.state |= QStyle::State_ReadOnly;
+    const QRect contents = edit.style()->subElementRect(QStyle::SE_LineEditContents, &option, &edit);
+    return contents.marginsRemoved(edit.textMargins()).height();
+}
+
+// The height QLineEdit gives a text's line: the taller of the font's line
+// and the text's box, which Windows' font engine takes from the face's own
+// line box (for a maths face several times the letters' height).
+int lineHeight(const QLineEdit& edit, const QString& text)
+{
+    const QFontMetrics metrics = edit.fontMetrics();
+    return std::max(metrics.boundingRect(text).height(), metrics.height());
+}
+
+TEST(EditorGeometry, WindowFontIsArialOrAFaceOfItsWidthsAndEveryEditorHasRoomForItsLine)
+{
+    harness::ScratchDir scratch;
+    harness::ErrorBoxes errors;  // no port to open here
+    TForm1 form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    Ui::TForm1& ui = *form.ui();
+
+    // Not a stand-in the system picked: Arial itself or one of its twins.
+    const QString face = QFontInfo(form.font()).family();
+    QStringList wanted = windowfont::arialTwins();
+    wanted.prepend(QStringLiteral("Arial"));
+    EXPECT_TRUE(wanted.contains(face, Qt::CaseInsensitive)) << "the window got " << face.toStdString();
+    EXPECT_EQ(form.font().families().value(0), QStringLiteral("Arial"))
+        << "Arial stays the face asked for first";
+    EXPECT_EQ(form.font().pointSize(), 8);
+
+    // Every character the editors show: digits, sign, decimal comma and
+    // the date's dots.
+    const QString shown = QStringLiteral("-0123456789,.");
+    QWidget* const editors[] = {ui.Edit1, ui.Edit2, ui.Edit3,      ui.Edit4,
+                                ui.Edit5, ui.Edit6, ui.SpinEdit15, ui.SpinEdit1};
+    for (QWidget* editor : editors) {
+        // A spin box draws its text in a line edit of its own.
+        auto* edit = qobject_cast<QLineEdit*>(editor);
+        if (!edit)
+            edit = editor->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr) << editor->objectName().toStdString();
+        EXPECT_LE(lineHeight(*edit, shown), lineRoom(*edit))
+            << editor->objectName().toStdString() << ": the text's line is taller than the editor";
+    }
 }
 
 TEST(EditorGeometry, ParameterEditorsSitInTheirPlacesAndShowTheirWidestTexts)
