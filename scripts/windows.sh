@@ -14,9 +14,10 @@
 #   kalvi7-<version>-windows-x64.zip   that folder
 #   kalvi7-<version>-setup.exe         the installer (packaging/windows/kalvi7.nsi)
 # Every DLL a shipped file imports is checked to be shipped or part of
-# Windows. No time of the build goes into either: the files carry the time
-# of the last commit (SOURCE_DATE_EPOCH when set), so two runs on the same
-# tree and the same Qt give the same bytes.
+# Windows. No time of the build goes into either: the programs and the
+# files carry the time of the last commit (SOURCE_DATE_EPOCH when set), so
+# a fresh build-windows/ of the same commit with the same Qt gives the same
+# bytes.
 # tests/wine/package_under_wine.sh proves both under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,6 +41,10 @@ if [ -f build-windows/CMakeCache.txt ] &&
     ! grep -qxF "CMAKE_PREFIX_PATH:STRING=$qt" build-windows/CMakeCache.txt; then
     fresh=(--fresh)
 fi
+# The time the build records where it records one: Qt's resource compiler
+# stores its files' times, which in a fresh clone are those of the
+# checkout. The last commit's time instead, unless SOURCE_DATE_EPOCH says.
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 0)}
 cmake --preset windows "${fresh[@]}" -DKALVI7_WERROR=ON >/dev/null
 cmake --build --preset windows --parallel "$(nproc)" --target kalvi7 kalvi7-ctl
 
