@@ -16,7 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 kalvi7_ensure_packages "${KALVI7_RUN_PACKAGES[@]}" "${KALVI7_TEST_PACKAGES[@]}" \
-    "${KALVI7_WINDOWS_PACKAGES[@]}" "${KALVI7_WINE_PACKAGES[@]}" "${KALVI7_SCREENSHOT_PACKAGES[@]}"
+    "${KALVI7_WINDOWS_PACKAGES[@]}" "${KALVI7_WINE_PACKAGES[@]}" "${KALVI7_SCREENSHOT_PACKAGES[@]}" googletest
 
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
@@ -24,8 +24,8 @@ export QT_QPA_PLATFORM=offscreen
 # The Qt for Windows the Windows step needs is built once per machine and
 # takes half an hour the first time: it starts now, at low priority, and
 # builds while the Linux steps below spend much of their time waiting on
-# real timers; the Windows step waits for it. Its log is
-# build-windows-tests/windows-qt.log.
+# real timers; the Windows step (scripts/test-windows.sh) waits for it. Its
+# log is build-windows-tests/windows-qt.log.
 mkdir -p build-windows-tests
 nice -n 15 scripts/windows-qt.sh >build-windows-tests/windows-qt.log 2>&1 &
 windows_qt=$!
@@ -83,35 +83,10 @@ if compgen -G "$tsan_reports/report.*" >/dev/null; then
 fi
 [ "$tsan_failed" = 0 ] || { echo "ThreadSanitizer step failed" >&2; exit 1; }
 
-step "Windows: Qt for MinGW (built once per machine, then taken from its cache)"
-if ! wait "$windows_qt"; then
-    tail -n 40 build-windows-tests/windows-qt.log >&2
-    echo "building Qt for Windows failed" >&2
-    exit 1
-fi
-KALVI7_QT_WINDOWS=$(tail -n 1 build-windows-tests/windows-qt.log)
-export KALVI7_QT_WINDOWS
-
-step "Windows: the programs and the tests under Wine"
-# The tests' own Wine prefix, made afresh for each run; the simulator they
-# start is the one built above.
-export KALVI7_WINEPREFIX="$PWD/build-windows-tests/wine-prefix"
-rm -rf "$KALVI7_WINEPREFIX"
-cmake --preset windows-tests "${werror[@]}" -DKALVI7_LINUX_BUILD="$PWD/build" >/dev/null
-cmake --build --preset windows-tests -j"$jobs"
-ctest --test-dir build-windows-tests --output-on-failure -j"$jobs" --timeout 600
-tests/wine/window_under_wine.sh build build-windows-tests/kalvi7.exe
-if [ -x tests/wine/ctl_under_wine.sh ]; then
-    tests/wine/ctl_under_wine.sh build build-windows-tests/kalvi7-ctl.exe
-fi
-
-if [ -x scripts/windows.sh ]; then
-    step "Windows: the zip and the installer, installed under Wine"
-    scripts/windows.sh
-    if [ -x tests/wine/package_under_wine.sh ]; then
-        tests/wine/package_under_wine.sh
-    fi
-fi
+# The Qt build started above has finished by the time the Windows step's
+# own call to windows-qt.sh gets its lock.
+scripts/test-windows.sh build
+wait "$windows_qt" || true
 
 if [ -x scripts/fuzz.sh ]; then
     step "fuzzing"
