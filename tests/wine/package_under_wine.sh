@@ -48,7 +48,11 @@ for tool in "$wine" unzip iconv "$cross-g++-posix" "$cross-objdump" "$cross-wind
         { echo "package_under_wine: ${tool:-wine} not found (scripts/deps.sh: KALVI7_WINE_PACKAGES)" >&2; exit 2; }
 done
 
-work=$(mktemp -d)
+# In the build tree, not /tmp: each prefix takes about 700 MB, more than a
+# small /tmp holds.
+work=$root/build-windows/package-check
+rm -rf "$work"
+mkdir -p "$work"
 xvfb_pid=
 cleanup() {
     for prefix in "$work"/prefix-*; do

@@ -39,9 +39,18 @@ ensure_prefix() {
         rm -rf "$WINEPREFIX"
         # No display is needed to make a prefix; without one, wineboot does
         # not try to show its "updating" window.
-        DISPLAY= "$wine" wineboot -i >/dev/null 2>&1 || true
-        "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f \
-            >/dev/null 2>&1
+        local boot
+        boot=$(DISPLAY= "$wine" wineboot -i 2>&1) || true
+        if [ ! -s "$WINEPREFIX/system.reg" ] ||
+            ! "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f \
+                >/dev/null 2>&1; then
+            # A prefix takes about 700 MB; a small /tmp is the usual cause.
+            echo "wine-run: no Wine prefix made in $WINEPREFIX" \
+                "($(df -h --output=avail "$(dirname "$WINEPREFIX")" | tail -n 1 | tr -d ' ') free there)" >&2
+            printf '%s\n' "$boot" | tail -n 5 >&2
+            rm -rf "$WINEPREFIX"
+            exit 2
+        fi
         "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Arial Bold' \
             /d 'Liberation Sans Bold' /f >/dev/null 2>&1 || true
         # The prefix links com1 to /dev/ttyS0 and so on; the tests name
