@@ -8,11 +8,11 @@
 #include <optional>
 #include <vector>
 
-#include "host_frames.h"
-#include "receiver.h"
+#include "protocol/host_frames.h"
+#include "protocol/receiver.h"
 #include "support/fake_form.h"
 #include "support/telemetry_frames.h"
-#include "telemetry.h"
+#include "telemetry/telemetry.h"
 
 namespace {
 

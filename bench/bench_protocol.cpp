@@ -3,9 +3,9 @@
 
 #include <vector>
 
-#include "crc16.h"
-#include "host_frames.h"
-#include "receiver.h"
+#include "protocol/crc16.h"
+#include "protocol/host_frames.h"
+#include "protocol/receiver.h"
 
 namespace {
 

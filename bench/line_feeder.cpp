@@ -27,8 +27,8 @@
 #include <cstring>
 #include <vector>
 
-#include "host_frames.h"
 #include "moving_radiosonde.h"
+#include "protocol/host_frames.h"
 #include "support/telemetry_frames.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "pz90.h"
+#include "sim/model/pz90.h"
 
 namespace bench {
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <random>
 
-#include "telemetry_packet.h"
+#include "sim/model/telemetry_packet.h"
 
 namespace bench {
 

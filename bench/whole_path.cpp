@@ -29,15 +29,19 @@
 #include <string>
 #include <thread>
 
-#include "PortSelector.h"
-#include "PortUnit.h"
-#include "byte_event.h"
-#include "error_box.h"
-#include "frame.h"
+#include "PortUnit/PortUnit.h"
+#include "Unit1/PortSelector.h"
+#include "Unit1/byte_event.h"
+#include "Unit1/error_box.h"
 #include "line_rate.h"
+#include "protocol/frame.h"
 #include "support/counting_window.h"
 #include "support/proc_figures.h"
 #include "ui_TForm1.h"
+
+using Unit1::ByteMessageRelay;
+using Unit1::PortSelector;
+namespace errorbox = Unit1::errorbox;
 
 namespace {
 
@@ -47,7 +51,7 @@ std::atomic<std::uint64_t> bytesPosted{0};
 void countingPoster(void* queue, std::uint32_t wparam, std::intptr_t lparam)
 {
     bytesPosted.fetch_add(1, std::memory_order_relaxed);
-    ByteQueue::post(queue, wparam, lparam);
+    ByteMessageRelay::post(queue, wparam, lparam);
 }
 
 // The window as the program has it, counting the byte messages it has taken

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "capture_format.h"
+#include "capture/capture_format.h"
 
 namespace {
 

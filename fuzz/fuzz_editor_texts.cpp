@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "editor_texts.h"
-#include "formats.h"
+#include "common/formats.h"
+#include "editors/editor_texts.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ void checkDecimal(std::string_view text)
 
 void checkCoefficient(std::string_view text)
 {
-    const auto result = protocol::parseCoefficient(text);
+    const auto result = editors::parseCoefficient(text);
     if (result.ok()) {
         if (!std::isfinite(result.value))
             fail("coefficient is not finite");
@@ -52,7 +52,7 @@ void checkCoefficient(std::string_view text)
     } else {
         if (result.value != 0)
             fail("refused coefficient has a value");
-        const bool notANumber = *result.error == protocol::CoefficientError::NotANumber;
+        const bool notANumber = *result.error == editors::CoefficientError::NotANumber;
         if (notANumber == formats::isDecimalText(text))
             fail("coefficient error does not match the text");
     }
@@ -61,17 +61,17 @@ void checkCoefficient(std::string_view text)
 void checkIntegers(std::string_view text)
 {
     const auto integer = formats::parseInteger(text);
-    if (const auto serial = protocol::parseSerialNumber(text); serial && (!integer || *integer != *serial))
+    if (const auto serial = editors::parseSerialNumber(text); serial && (!integer || *integer != *serial))
         fail("serial number disagrees with the integer reading");
-    (void)protocol::spinValue(text, -7);
+    (void)editors::spinValue(text, -7);
 }
 
 void checkDate(std::string_view text)
 {
-    const auto date = protocol::parseDateText(text);
+    const auto date = editors::parseDateText(text);
     if (date && *date > 999999)
         fail("a date of more than six digits");
-    if (protocol::isStrictDateText(text) && !date)
+    if (editors::isStrictDateText(text) && !date)
         fail("a strict date that does not read");
 }
 

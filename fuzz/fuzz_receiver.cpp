@@ -16,8 +16,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "host_frames.h"
-#include "receiver.h"
+#include "protocol/host_frames.h"
+#include "protocol/receiver.h"
 #include "support/fake_form.h"
 
 #include <vector>

@@ -12,7 +12,7 @@
 #include <string>
 #include <system_error>
 
-#include "settings_ini.h"
+#include "settings/settings_ini.h"
 
 namespace {
 
@@ -49,15 +49,15 @@ std::string readAll(const std::string& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool operator==(const app::Settings& a, const app::Settings& b)
+bool operator==(const settings::Settings& a, const settings::Settings& b)
 {
     return a.port == b.port && a.baudRate == b.baudRate && a.continuedMode == b.continuedMode &&
            a.amplSetEnable == b.amplSetEnable;
 }
 
-void save(const std::string& path, const app::Settings& s)
+void save(const std::string& path, const settings::Settings& s)
 {
-    app::saveSettings(path, s.port, s.baudRate, s.continuedMode, s.amplSetEnable);
+    settings::saveSettings(path, s.port, s.baudRate, s.continuedMode, s.amplSetEnable);
 }
 
 }  // namespace
@@ -69,13 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    const app::Settings loaded = app::loadSettings(path, "COM1");
+    const settings::Settings loaded = settings::loadSettings(path, "COM1");
     if (loaded.port.empty())
         fail("empty port name");
 
     save(path, loaded);
     const std::string firstSave = readAll(path);
-    if (!(app::loadSettings(path, "COM1") == loaded))
+    if (!(settings::loadSettings(path, "COM1") == loaded))
         fail("saved values do not load back");
 
     save(path, loaded);

@@ -1,7 +1,7 @@
 // The part of the serial driver that is the same on every system: the byte
 // message target and the counting of messages posted and taken.
-#include "port_common.h"
-#include "spin_lock.h"
+#include "PortUnit/port_common.h"
+#include "common/spin_lock.h"
 
 #include <atomic>
 

@@ -1,14 +1,14 @@
 // The serial port driver on Linux: termios for the line, poll() for the
 // reader, an eventfd to wake the reader when the port is closed and another
 // to wake it when the window has caught up.
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 
-#include "line_settings_posix.h"
-#include "open_failure.h"
-#include "port_common.h"
-#include "port_enum_linux.h"
-#include "port_info_linux.h"
-#include "termios2_baud.h"
+#include "PortUnit/line_settings_posix.h"
+#include "PortUnit/open_failure.h"
+#include "PortUnit/port_common.h"
+#include "PortUnit/port_enum_linux.h"
+#include "PortUnit/port_info_linux.h"
+#include "PortUnit/termios2_baud.h"
 
 #include <fcntl.h>
 #include <poll.h>

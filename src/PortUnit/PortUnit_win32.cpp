@@ -12,11 +12,11 @@
 #endif
 #include <windows.h>
 
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 
-#include "open_failure.h"
-#include "port_common.h"
-#include "port_names.h"
+#include "PortUnit/open_failure.h"
+#include "PortUnit/port_common.h"
+#include "PortUnit/port_names.h"
 
 #include <algorithm>
 #include <atomic>

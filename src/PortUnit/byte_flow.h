@@ -10,7 +10,7 @@
 // taken per byte.
 #pragma once
 
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 
 #include <atomic>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "device_instance_id.h"
+#include "PortUnit/device_instance_id.h"
 
 #include <optional>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "line_settings_posix.h"
+#include "PortUnit/line_settings_posix.h"
 
 namespace PortUnit::detail {
 

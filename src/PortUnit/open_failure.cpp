@@ -5,9 +5,9 @@
 // (ENOENT, ERROR_FILE_NOT_FOUND), which is what a search or a support call
 // needs. Both systems' codes lead to one set of texts, so that a cause
 // reads the same on either.
-#include "open_failure.h"
+#include "PortUnit/open_failure.h"
 
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 
 #include <cerrno>
 

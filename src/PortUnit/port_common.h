@@ -3,8 +3,8 @@
 // differ only in how they read, write and wake their reader.
 #pragma once
 
-#include "PortUnit.h"
-#include "byte_flow.h"
+#include "PortUnit/PortUnit.h"
+#include "PortUnit/byte_flow.h"
 
 #include <cstddef>
 #include <cstdint>

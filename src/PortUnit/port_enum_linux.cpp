@@ -1,4 +1,4 @@
-#include "port_enum_linux.h"
+#include "PortUnit/port_enum_linux.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>

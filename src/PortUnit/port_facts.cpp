@@ -1,4 +1,4 @@
-#include "port_facts.h"
+#include "PortUnit/port_facts.h"
 
 namespace PortUnit::detail {
 

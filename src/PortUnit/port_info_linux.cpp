@@ -1,4 +1,4 @@
-#include "port_info_linux.h"
+#include "PortUnit/port_info_linux.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>

@@ -3,8 +3,8 @@
 // many devices), and which program holds a port's lock.
 #pragma once
 
-#include "port_enum_linux.h"
-#include "port_facts.h"
+#include "PortUnit/port_enum_linux.h"
+#include "PortUnit/port_facts.h"
 
 #include <istream>
 #include <string>

@@ -13,11 +13,11 @@
 #include <cfgmgr32.h>
 #include <setupapi.h>
 
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 
-#include "device_instance_id.h"
-#include "port_facts.h"
-#include "port_names.h"
+#include "PortUnit/device_instance_id.h"
+#include "PortUnit/port_facts.h"
+#include "PortUnit/port_names.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "port_names.h"
+#include "PortUnit/port_names.h"
 
 namespace PortUnit::detail {
 

@@ -1,7 +1,7 @@
 // The kernel's termios2 interface comes from <asm/termbits.h>, which cannot
 // share a translation unit with <termios.h>; that is why this code lives in
 // a file of its own.
-#include "termios2_baud.h"
+#include "PortUnit/termios2_baud.h"
 
 #include <cerrno>
 

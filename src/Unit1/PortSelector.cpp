@@ -1,10 +1,12 @@
-#include "PortSelector.h"
+#include "Unit1/PortSelector.h"
 
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 
 #include <QAbstractItemModel>
 #include <QTextDocument>
 #include <QWheelEvent>
+
+namespace Unit1 {
 
 namespace {
 
@@ -60,3 +62,5 @@ void PortSelector::wheelEvent(QWheelEvent* event)
     // Left to the controls around it, as if the selector were not there.
     event->ignore();
 }
+
+}  // namespace Unit1

@@ -17,6 +17,8 @@
 
 #include <functional>
 
+namespace Unit1 {
+
 class PortSelector : public QComboBox {
     Q_OBJECT
 
@@ -43,3 +45,5 @@ private:
 
     Describer describer_;
 };
+
+}  // namespace Unit1

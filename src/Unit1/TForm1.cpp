@@ -2,7 +2,7 @@
 // decoders work through, the byte messages, the request switches, the link
 // watchdog, the service key chord and the sizing per page.
 
-#include "TForm1.h"
+#include "Unit1/TForm1.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,19 +18,25 @@
 #include <QTime>
 #include <QWindow>
 
-#include "PortSelector.h"
-#include "PortUnit.h"
-#include "byte_event.h"
-#include "error_box.h"
-#include "field_backdrop.h"
-#include "input_blocker.h"
-#include "service_chord.h"
-#include "telemetry.h"
+#include "PortUnit/PortUnit.h"
+#include "Unit1/PortSelector.h"
+#include "Unit1/byte_event.h"
+#include "Unit1/error_box.h"
+#include "Unit1/field_backdrop.h"
+#include "Unit1/input_blocker.h"
+#include "Unit1/service_chord.h"
+#include "Unit1/window_colours.h"
+#include "Unit1/window_font.h"
+#include "Unit1/window_locale.h"
+#include "Unit1/window_sizing.h"
+#include "telemetry/telemetry.h"
 #include "ui_TForm1.h"
-#include "window_colours.h"
-#include "window_font.h"
-#include "window_locale.h"
-#include "window_sizing.h"
+
+// Qt's resource initialiser is declared at global scope: it cannot be
+// named from inside a namespace.
+static void initWindowResources() { Q_INIT_RESOURCE(kalvi7); }
+
+namespace Unit1 {
 
 namespace {
 
@@ -80,7 +86,7 @@ TForm1::TForm1(QWidget* parent)
       DecodingSink(static_cast<telemetry::FormView&>(*this)),
       ui_(std::make_unique<Ui::TForm1>())
 {
-    Q_INIT_RESOURCE(kalvi7);
+    initWindowResources();
     // Every control made below inherits it: the spin editors show and read
     // Latin digits whatever the computer's regional settings.
     setLocale(windowlocale::numbers());
@@ -300,8 +306,8 @@ void TForm1::applyWindowSize()
 
 bool TForm1::event(QEvent* e)
 {
-    ByteQueue::arrived(e);
-    if (e->type() == ByteQueue::wakeType()) {
+    ByteMessageRelay::arrived(e);
+    if (e->type() == ByteMessageRelay::wakeType()) {
         byteQueue_.deliver();
         return true;
     }
@@ -331,7 +337,7 @@ bool TForm1::event(QEvent* e)
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e)
 {
-    ByteQueue::arrived(e);
+    ByteMessageRelay::arrived(e);
     if (e->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(e);
         // A key reaches the window's native window once, before it is
@@ -360,3 +366,5 @@ void TForm1::closeEvent(QCloseEvent* e)
     e->accept();
     guarded([this] { FormClose(); });
 }
+
+}  // namespace Unit1

@@ -21,10 +21,10 @@
 #include <memory>
 #include <string>
 
-#include "byte_event.h"
-#include "decoding_sink.h"
-#include "form_view.h"
-#include "receiver.h"
+#include "Unit1/byte_event.h"
+#include "protocol/receiver.h"
+#include "telemetry/decoding_sink.h"
+#include "telemetry/form_view.h"
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -34,6 +34,8 @@ class QLabel;
 class QLineEdit;
 class QCheckBox;
 QT_END_NAMESPACE
+
+namespace Unit1 {
 
 // The window is the receiver's sink: good frames go to the decoders, which
 // write into the window's FormView.
@@ -74,7 +76,7 @@ public:
 
     const protocol::FrameReceiver& receiver() const { return *receiver_; }
     // Where the reader thread's byte messages wait for the window.
-    ByteQueue& byteQueue() { return byteQueue_; }
+    ByteMessageRelay& byteQueue() { return byteQueue_; }
     Ui::TForm1* ui() const { return ui_.get(); }
 
     // For tests only: the watchdog's interval (the program keeps 3000 ms).
@@ -119,7 +121,7 @@ private:
     std::unique_ptr<Ui::TForm1> ui_;
     std::unique_ptr<protocol::FrameReceiver> receiver_;  // owns RxBuf
     QTimer Timer3;
-    ByteQueue byteQueue_{this};
+    ByteMessageRelay byteQueue_{this};
     std::array<QLabel*, telemetry::kFieldCount> fields_{};
     std::array<QLineEdit*, telemetry::kEditorCount> editors_{};
     std::array<QCheckBox*, 5> boxes_{};
@@ -147,3 +149,5 @@ void TForm1::guarded(F&& handler)
         showErrorBox(QStringLiteral("Неизвестная ошибка"));
     }
 }
+
+}  // namespace Unit1

@@ -13,13 +13,15 @@
 #include <optional>
 #include <string>
 
-#include "TForm1.h"
-#include "calibration_check.h"
-#include "editor_keys.h"
-#include "editor_texts.h"
-#include "host_frames.h"
+#include "Unit1/TForm1.h"
+#include "Unit1/window_colours.h"
+#include "editors/calibration_check.h"
+#include "editors/editor_keys.h"
+#include "editors/editor_texts.h"
+#include "protocol/host_frames.h"
 #include "ui_TForm1.h"
-#include "window_colours.h"
+
+namespace Unit1 {
 
 namespace {
 
@@ -118,7 +120,7 @@ void TForm1::wireEditors()
 
 void TForm1::SpeedButton1Click()
 {
-    const std::int64_t kHz = protocol::spinValue(ui_->SpinEdit15->text().toStdString(), kFrequencyMinimum);
+    const std::int64_t kHz = editors::spinValue(ui_->SpinEdit15->text().toStdString(), kFrequencyMinimum);
     for (std::uint8_t byte : protocol::buildFrequencyCommand(protocol::frequencyCode(kHz)))
         writeComByte(byte);
 }
@@ -132,7 +134,7 @@ void TForm1::SpeedButton2Click()
 
 void TForm1::SpeedButton3Click()
 {
-    const std::int64_t gain = protocol::spinValue(ui_->SpinEdit1->text().toStdString(), kGainMinimum);
+    const std::int64_t gain = editors::spinValue(ui_->SpinEdit1->text().toStdString(), kGainMinimum);
     for (std::uint8_t byte : protocol::buildGainCommand(static_cast<std::uint8_t>(gain & 0xFF)))
         writeComByte(byte);
 }
@@ -225,3 +227,5 @@ bool TForm1::Edit1KeyPress(QLineEdit* sender, QKeyEvent* key)
     }
     return true;
 }
+
+}  // namespace Unit1

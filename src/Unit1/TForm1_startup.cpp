@@ -13,14 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "PortSelector.h"
-#include "PortUnit.h"
-#include "TForm1.h"
-#include "byte_event.h"
-#include "error_box.h"
-#include "formats.h"
-#include "settings_ini.h"
+#include "PortUnit/PortUnit.h"
+#include "Unit1/PortSelector.h"
+#include "Unit1/TForm1.h"
+#include "Unit1/byte_event.h"
+#include "Unit1/error_box.h"
+#include "common/formats.h"
+#include "settings/settings_ini.h"
 #include "ui_TForm1.h"
+
+namespace Unit1 {
 
 namespace {
 
@@ -75,14 +77,15 @@ void TForm1::FormCreate()
 
     // The receiver exists before the port opens, so no byte can come first.
     receiver_ = std::make_unique<protocol::FrameReceiver>(static_cast<protocol::ReceiverSink&>(*this));
-    PortUnit::SetByteMessageTarget(&ByteQueue::post, &byteQueue_);
+    PortUnit::SetByteMessageTarget(&ByteMessageRelay::post, &byteQueue_);
 
     PortSetting();
 }
 
 void TForm1::LoadSetting()
 {
-    const app::Settings settings = app::loadSettings(app::settingsPath(), PortUnit::DefaultPortName());
+    const settings::Settings settings =
+        settings::loadSettings(settings::settingsPath(), PortUnit::DefaultPortName());
 
     selectOrAppend(*ui_->ComboBox3, QString::fromStdString(settings.port));
     PortBaudRate = settings.baudRate;
@@ -101,8 +104,8 @@ void TForm1::SaveSetting()
     const std::optional<std::string> storedPort =
         port.isEmpty() ? std::nullopt : std::optional<std::string>(port.toStdString());
     // The button's own enabled state, whatever its parents' state.
-    app::saveSettings(app::settingsPath(), storedPort, PortBaudRate, ui_->CheckBox54->isChecked(),
-                      ui_->SpeedButton3->isEnabledTo(this));
+    settings::saveSettings(settings::settingsPath(), storedPort, PortBaudRate, ui_->CheckBox54->isChecked(),
+                           ui_->SpeedButton3->isEnabledTo(this));
 }
 
 void TForm1::PortSetting()
@@ -156,3 +159,5 @@ void TForm1::FormDestroy()
     PortUnit::SetByteMessageTarget(nullptr, nullptr);
     SaveSetting();
 }
+
+}  // namespace Unit1

@@ -1,8 +1,10 @@
-#include "byte_event.h"
+#include "Unit1/byte_event.h"
 
-void ByteQueue::post(void* queue, std::uint32_t wparam, std::intptr_t lparam)
+namespace Unit1 {
+
+void ByteMessageRelay::post(void* queue, std::uint32_t wparam, std::intptr_t lparam)
 {
-    auto& self = *static_cast<ByteQueue*>(queue);
+    auto& self = *static_cast<ByteMessageRelay*>(queue);
     bool wake = false;
     {
         const SpinGuard guard(self.lock_);
@@ -19,13 +21,13 @@ void ByteQueue::post(void* queue, std::uint32_t wparam, std::intptr_t lparam)
     }
 }
 
-QEvent::Type ByteQueue::wakeType()
+QEvent::Type ByteMessageRelay::wakeType()
 {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
 }
 
-void ByteQueue::deliver()
+void ByteMessageRelay::deliver()
 {
     std::size_t waiting = 0;
     {
@@ -54,3 +56,5 @@ void ByteQueue::deliver()
         QCoreApplication::sendEvent(window_, &event);
     }
 }
+
+}  // namespace Unit1

@@ -4,7 +4,7 @@
 // order. Posting each as an event of its own would cost an allocation, a
 // lock and a wake-up of the window's thread per byte: at a full 38 400-baud
 // line some four thousand a second, more than the window's own work on
-// them. So the messages wait in the window's ByteQueue, in order, and the
+// them. So the messages wait in the window's ByteMessageRelay, in order, and the
 // window's thread is woken once for all the messages that come while it has
 // not yet turned to them. It then delivers them one by one, each as a
 // ByteEvent sent to the window, exactly as if each had been posted.
@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <deque>
 
-#include "spin_lock.h"
+#include "common/spin_lock.h"
 
 // Qt hands a posted event to the receiving thread under its queue's lock,
 // which ThreadSanitizer cannot see in a Qt not built with it (Debian's). In
@@ -35,6 +35,8 @@ extern "C" void __tsan_acquire(void* address);
 extern "C" void __tsan_release(void* address);
 #endif
 
+namespace Unit1 {
+
 class ByteEvent : public QEvent {
 public:
     static QEvent::Type eventType()
@@ -49,11 +51,11 @@ public:
     const std::intptr_t lparam;
 };
 
-class ByteQueue {
+class ByteMessageRelay {
 public:
-    explicit ByteQueue(QObject* window) : window_(window) {}
-    ByteQueue(const ByteQueue&) = delete;
-    ByteQueue& operator=(const ByteQueue&) = delete;
+    explicit ByteMessageRelay(QObject* window) : window_(window) {}
+    ByteMessageRelay(const ByteMessageRelay&) = delete;
+    ByteMessageRelay& operator=(const ByteMessageRelay&) = delete;
 
     // Runs on the reader thread (a PortUnit::ByteMessagePoster, the queue its
     // context): queues the message and wakes the window if it is not already
@@ -92,3 +94,5 @@ private:
     // messages wait.
     bool wakePending_ = false;
 };
+
+}  // namespace Unit1

@@ -1,8 +1,8 @@
-#include "error_box.h"
+#include "Unit1/error_box.h"
 
 #include <QMessageBox>
 
-namespace errorbox {
+namespace Unit1::errorbox {
 namespace {
 
 Capture& capture()
@@ -40,4 +40,4 @@ void show(const QString& message)
 
 void setCaptureForTest(Capture hook) { capture() = std::move(hook); }
 
-}  // namespace errorbox
+}  // namespace Unit1::errorbox

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-namespace errorbox {
+namespace Unit1::errorbox {
 
 // Caption of the error boxes and the application's title.
 inline const QString& applicationTitle()
@@ -33,4 +33,4 @@ void show(const QString& message);
 using Capture = std::function<void(const QString& text)>;
 void setCaptureForTest(Capture capture);
 
-}  // namespace errorbox
+}  // namespace Unit1::errorbox

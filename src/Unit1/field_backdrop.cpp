@@ -1,4 +1,4 @@
-#include "field_backdrop.h"
+#include "Unit1/field_backdrop.h"
 
 #include <QBackingStore>
 #include <QEvent>
@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+namespace Unit1 {
 
 namespace {
 
@@ -239,3 +241,5 @@ void FieldBackdrops::drawBackdrop(Field& field, const QRegion& region)
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(QPoint(0, 0), field.backdrop);
 }
+
+}  // namespace Unit1

@@ -27,6 +27,8 @@
 class QLabel;
 class QWidget;
 
+namespace Unit1 {
+
 class FieldBackdrops : public QObject {
     Q_OBJECT
 
@@ -66,3 +68,5 @@ private:
     const QLabel* renderingLabel_ = nullptr;  // its field, drawn without it
     bool renderPending_ = false;
 };
+
+}  // namespace Unit1

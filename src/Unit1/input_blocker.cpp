@@ -1,7 +1,9 @@
-#include "input_blocker.h"
+#include "Unit1/input_blocker.h"
 
 #include <QEvent>
 #include <QWidget>
+
+namespace Unit1 {
 
 namespace {
 
@@ -47,3 +49,5 @@ bool InputBlocker::eventFilter(QObject* watched, QEvent* event)
     }
     return QObject::eventFilter(watched, event);
 }
+
+}  // namespace Unit1

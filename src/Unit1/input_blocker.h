@@ -8,6 +8,8 @@
 
 class QWidget;
 
+namespace Unit1 {
+
 class InputBlocker : public QObject {
     Q_OBJECT
 
@@ -21,3 +23,5 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+}  // namespace Unit1

@@ -1,9 +1,9 @@
-#include "readable_colour.h"
+#include "Unit1/readable_colour.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace readablecolour {
+namespace Unit1::readablecolour {
 namespace {
 
 constexpr Rgb kBlack{0, 0, 0};
@@ -64,4 +64,4 @@ Rgb verdictColour(bool crcGood, Rgb background, Rgb paletteText)
     return readableOn(crcGood ? paletteText : kBadFrame, background, kTextContrast);
 }
 
-}  // namespace readablecolour
+}  // namespace Unit1::readablecolour

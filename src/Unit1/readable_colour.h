@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace readablecolour {
+namespace Unit1::readablecolour {
 
 struct Rgb {
     std::uint8_t r = 0;
@@ -52,4 +52,4 @@ Rgb readableOn(Rgb colour, Rgb background, double goal);
 // that needs.
 Rgb verdictColour(bool crcGood, Rgb background, Rgb paletteText);
 
-}  // namespace readablecolour
+}  // namespace Unit1::readablecolour

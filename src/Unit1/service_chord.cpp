@@ -1,6 +1,6 @@
-#include "service_chord.h"
+#include "Unit1/service_chord.h"
 
-namespace servicechord {
+namespace Unit1::servicechord {
 
 bool isServiceKey(int key, quint32 nativeScanCode, quint32 nativeVirtualKey)
 {
@@ -24,4 +24,4 @@ bool hasChordModifiers(Qt::KeyboardModifiers modifiers)
     return (modifiers & chord) == chord;
 }
 
-}  // namespace servicechord
+}  // namespace Unit1::servicechord

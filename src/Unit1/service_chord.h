@@ -7,7 +7,7 @@
 #include <qnamespace.h>
 #include <QtGlobal>
 
-namespace servicechord {
+namespace Unit1::servicechord {
 
 // X11 and Wayland keycode of the key (evdev KEY_K + 8).
 inline constexpr quint32 kXkbKeycode = 45;
@@ -21,4 +21,4 @@ bool isServiceKey(int key, quint32 nativeScanCode, quint32 nativeVirtualKey);
 // True when Ctrl, Alt and Shift are all held; other modifiers do not matter.
 bool hasChordModifiers(Qt::KeyboardModifiers modifiers);
 
-}  // namespace servicechord
+}  // namespace Unit1::servicechord

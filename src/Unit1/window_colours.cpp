@@ -1,4 +1,4 @@
-#include "window_colours.h"
+#include "Unit1/window_colours.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -9,9 +9,9 @@
 #include <functional>
 #include <utility>
 
-#include "readable_colour.h"
+#include "Unit1/readable_colour.h"
 
-namespace windowcolours {
+namespace Unit1::windowcolours {
 namespace {
 
 const QString kKeeperName = QStringLiteral("handSetColours");
@@ -106,4 +106,4 @@ void followEditMode(QLineEdit& editor)
     keep(editor, [&editor] { applyEditMode(editor); });
 }
 
-}  // namespace windowcolours
+}  // namespace Unit1::windowcolours

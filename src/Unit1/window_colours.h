@@ -9,7 +9,7 @@
 class QLabel;
 class QLineEdit;
 
-namespace windowcolours {
+namespace Unit1::windowcolours {
 
 // Draws the packet number's text in the colour of a good or bad frame,
 // readable on the background behind it (readable_colour.h).
@@ -20,4 +20,4 @@ void showVerdict(QLabel& packetNumber, bool crcGood);
 // while it is not (edit mode).
 void followEditMode(QLineEdit& editor);
 
-}  // namespace windowcolours
+}  // namespace Unit1::windowcolours

@@ -1,6 +1,6 @@
-#include "window_font.h"
+#include "Unit1/window_font.h"
 
-namespace windowfont {
+namespace Unit1::windowfont {
 
 QStringList arialTwins() { return {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")}; }
 
@@ -14,4 +14,4 @@ QFont withArialTwins(QFont font)
     return font;
 }
 
-}  // namespace windowfont
+}  // namespace Unit1::windowfont

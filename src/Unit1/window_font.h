@@ -16,7 +16,7 @@
 #include <QFont>
 #include <QStringList>
 
-namespace windowfont {
+namespace Unit1::windowfont {
 
 // Families drawn to Arial's widths and line height: Liberation Sans (Linux
 // distributions, our own dependency) and Arimo (the same design as Google
@@ -26,4 +26,4 @@ QStringList arialTwins();
 // `font` with the twins named after its families, each once.
 QFont withArialTwins(QFont font);
 
-}  // namespace windowfont
+}  // namespace Unit1::windowfont

@@ -1,6 +1,6 @@
-#include "window_locale.h"
+#include "Unit1/window_locale.h"
 
-namespace windowlocale {
+namespace Unit1::windowlocale {
 
 QLocale numbers()
 {
@@ -9,4 +9,4 @@ QLocale numbers()
     return locale;
 }
 
-}  // namespace windowlocale
+}  // namespace Unit1::windowlocale

@@ -10,10 +10,10 @@
 
 #include <QLocale>
 
-namespace windowlocale {
+namespace Unit1::windowlocale {
 
 // Russian with grouping neither shown nor accepted, so a typed "403,000" or
 // "403 000" stays out of an editor whose text is read as a plain integer.
 QLocale numbers();
 
-}  // namespace windowlocale
+}  // namespace Unit1::windowlocale

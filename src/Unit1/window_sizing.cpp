@@ -1,11 +1,11 @@
-#include "window_sizing.h"
+#include "Unit1/window_sizing.h"
 
 #include <QGuiApplication>
 #include <QRect>
 #include <QScreen>
 #include <QWidget>
 
-namespace windowsizing {
+namespace Unit1::windowsizing {
 
 QMargins frameMargins(const QWidget& window)
 {
@@ -32,4 +32,4 @@ void centreOnScreen(QWidget& window)
                 area.top() + (area.height() - outer.height()) / 2);
 }
 
-}  // namespace windowsizing
+}  // namespace Unit1::windowsizing

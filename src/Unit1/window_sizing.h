@@ -9,7 +9,7 @@
 
 class QWidget;
 
-namespace windowsizing {
+namespace Unit1::windowsizing {
 
 // Margins between the client area and the outer frame as the window system
 // reports them now; zero before the window is shown.
@@ -23,4 +23,4 @@ void setOuterSize(QWidget& window, QSize outer);
 // area of its screen.
 void centreOnScreen(QWidget& window);
 
-}  // namespace windowsizing
+}  // namespace Unit1::windowsizing

@@ -6,11 +6,11 @@
 #include <QCoreApplication>
 #include <QFont>
 
-#include "TForm1.h"
-#include "error_box.h"
-#include "parent_console.h"
-#include "start_options.h"
-#include "user_folder.h"
+#include "Unit1/TForm1.h"
+#include "Unit1/error_box.h"
+#include "app/parent_console.h"
+#include "app/start_options.h"
+#include "app/user_folder.h"
 
 #include <QDialog>
 
@@ -25,6 +25,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <csignal>
+
+using Unit1::TForm1;
+namespace errorbox = Unit1::errorbox;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The standard streams of a GUI program on Windows, led to the console it
 // was started from. The console's prompt does not wait for a GUI program,
 // so the text may come after the next prompt; it still comes.
-#include "parent_console.h"
+#include "app/parent_console.h"
 
 #include <windows.h>
 

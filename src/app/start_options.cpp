@@ -3,9 +3,9 @@
 // Every other argument is left as it always was: the toolkit takes its own
 // (-platform, -style, ...) and the rest is ignored. Single-dash words are
 // read whole, so the toolkit's -reverse is not taken for -r -e -v ...
-#include "start_options.h"
+#include "app/start_options.h"
 
-#include "parent_console.h"
+#include "app/parent_console.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

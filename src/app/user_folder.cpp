@@ -1,7 +1,7 @@
 // Making the per-user folder and moving into it, on every system; where it
 // is comes from user_folder_posix.cpp or user_folder_win32.cpp.
-#include "user_folder.h"
-#include "user_folder_base.h"
+#include "app/user_folder.h"
+#include "app/user_folder_base.h"
 
 #include <system_error>
 

@@ -1,7 +1,7 @@
 // Where the per-user folder is on Linux and other POSIX systems: the XDG
 // configuration directory, with the desktop entry's rules.
-#include "user_folder.h"
-#include "user_folder_base.h"
+#include "app/user_folder.h"
+#include "app/user_folder_base.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // Where the per-user folder is on Windows: %APPDATA%\kalvi7, in the roaming
 // profile, where Windows programs keep what a user set.
-#include "user_folder.h"
-#include "user_folder_base.h"
+#include "app/user_folder.h"
+#include "app/user_folder_base.h"
 
 #include <windows.h>
 

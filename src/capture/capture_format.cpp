@@ -1,4 +1,4 @@
-#include "capture_format.h"
+#include "capture/capture_format.h"
 
 #include <algorithm>
 #include <cerrno>

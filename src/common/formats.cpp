@@ -3,7 +3,7 @@
 // Every real value is first taken to its 18-significant-digit decimal
 // expansion; all rounding afterwards works on that digit string, half away
 // from zero, so the texts do not depend on the C library's printf rounding.
-#include "formats.h"
+#include "common/formats.h"
 
 #include <algorithm>
 #include <charconv>

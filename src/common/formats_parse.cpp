@@ -3,7 +3,7 @@
 // The grammar is checked here, character by character, before any library
 // reader sees the text: std::from_chars is locale-independent but takes "."
 // and accepts forms ("inf", "nan", hexadecimal) that are no numbers here.
-#include "formats.h"
+#include "common/formats.h"
 
 #include <algorithm>
 #include <charconv>

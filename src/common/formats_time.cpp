@@ -1,5 +1,5 @@
 // Time-of-day texts with the regional time separator.
-#include "formats.h"
+#include "common/formats.h"
 
 #include <string>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "commands.h"
+#include "ctl/commands.h"
 
 #include <array>
 #include <cstdio>
@@ -6,14 +6,14 @@
 #include <set>
 #include <string>
 
-#include "body_fields.h"
-#include "calibration_check.h"
-#include "capture_format.h"
-#include "field_legend.h"
-#include "frame.h"
-#include "host_frames.h"
-#include "local_time.h"
-#include "telemetry.h"
+#include "capture/capture_format.h"
+#include "ctl/local_time.h"
+#include "editors/calibration_check.h"
+#include "protocol/frame.h"
+#include "protocol/host_frames.h"
+#include "telemetry/body_fields.h"
+#include "telemetry/field_legend.h"
+#include "telemetry/telemetry.h"
 
 namespace ctl {
 namespace {

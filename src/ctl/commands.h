@@ -7,8 +7,8 @@
 #include <functional>
 #include <ostream>
 
-#include "link.h"
-#include "options.h"
+#include "ctl/link.h"
+#include "ctl/options.h"
 
 namespace ctl {
 

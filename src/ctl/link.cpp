@@ -1,10 +1,10 @@
-#include "link.h"
+#include "ctl/link.h"
 
 #include <algorithm>
 
-#include "field_legend.h"
-#include "frame.h"
-#include "telemetry.h"
+#include "protocol/frame.h"
+#include "telemetry/field_legend.h"
+#include "telemetry/telemetry.h"
 
 namespace ctl {
 

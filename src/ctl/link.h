@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "byte_queue.h"
-#include "memory_form.h"
-#include "receiver.h"
+#include "ctl/arrival_queue.h"
+#include "ctl/memory_form.h"
+#include "protocol/receiver.h"
 
 namespace ctl {
 

@@ -1,4 +1,4 @@
-#include "local_time.h"
+#include "ctl/local_time.h"
 
 namespace ctl {
 

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "local_time.h"
+#include "ctl/local_time.h"
 
 namespace ctl {
 namespace {

@@ -10,23 +10,23 @@
 #include <system_error>
 #include <vector>
 
-#include "PortUnit.h"
-#include "byte_queue.h"
-#include "commands.h"
-#include "options.h"
-#include "settings_ini.h"
-#include "stop_signals.h"
-#include "system_io.h"
+#include "PortUnit/PortUnit.h"
+#include "ctl/arrival_queue.h"
+#include "ctl/commands.h"
+#include "ctl/options.h"
+#include "ctl/stop_signals.h"
+#include "ctl/system_io.h"
+#include "settings/settings_ini.h"
 
 namespace {
 
 class QueueSource : public ctl::ByteSource {
 public:
-    explicit QueueSource(ctl::ByteQueue& queue) : queue_(queue) {}
+    explicit QueueSource(ctl::ArrivalQueue& queue) : queue_(queue) {}
     std::optional<ctl::Arrival> next(ctl::Clock::time_point until) override { return queue_.pop(until); }
 
 private:
-    ctl::ByteQueue& queue_;
+    ctl::ArrivalQueue& queue_;
 };
 
 // The open step's own text says which step failed; the driver's reason line
@@ -84,7 +84,8 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    const app::Settings settings = app::loadSettings(app::settingsPath(), PortUnit::DefaultPortName());
+    const settings::Settings settings =
+        settings::loadSettings(settings::settingsPath(), PortUnit::DefaultPortName());
     const std::string port = options.port ? *options.port : settings.port;
     const std::uint32_t baud = options.baud            ? *options.baud
                                : settings.baudRate > 0 ? static_cast<std::uint32_t>(settings.baudRate)
@@ -100,8 +101,8 @@ int main(int argc, char* argv[])
     }
 
     ctl::catchStopSignals();
-    ctl::ByteQueue queue;
-    PortUnit::SetByteMessageTarget(&ctl::ByteQueue::post, &queue);
+    ctl::ArrivalQueue queue;
+    PortUnit::SetByteMessageTarget(&ctl::ArrivalQueue::post, &queue);
     try {
         PortUnit::OpenComPort(PortUnit::PortPathFor(port), baud, 0, 8, 0);
     } catch (const PortUnit::PortError& error) {

@@ -1,10 +1,10 @@
-#include "memory_form.h"
+#include "ctl/memory_form.h"
 
 #include <algorithm>
 #include <ctime>
 
-#include "local_time.h"
-#include "telemetry.h"
+#include "ctl/local_time.h"
+#include "telemetry/telemetry.h"
 
 namespace ctl {
 

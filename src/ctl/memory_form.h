@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "form_view.h"
+#include "telemetry/form_view.h"
 
 namespace ctl {
 

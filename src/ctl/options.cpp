@@ -1,11 +1,11 @@
-#include "options.h"
+#include "ctl/options.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "calibration_check.h"
-#include "editor_keys.h"
-#include "field_legend.h"
+#include "editors/calibration_check.h"
+#include "editors/editor_keys.h"
+#include "telemetry/field_legend.h"
 
 namespace ctl {
 

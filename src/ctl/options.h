@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "form_view.h"
+#include "common/command_line.h"
+#include "telemetry/form_view.h"
 
 namespace ctl {
 

@@ -3,7 +3,7 @@
 #include <csignal>
 #include <initializer_list>
 
-#include "stop_signals.h"
+#include "ctl/stop_signals.h"
 
 namespace ctl {
 namespace {

@@ -11,7 +11,7 @@
 
 #include <atomic>
 
-#include "stop_signals.h"
+#include "ctl/stop_signals.h"
 
 namespace ctl {
 namespace {

@@ -1,6 +1,6 @@
 // Linux passes bytes: the command line and file names are taken as they
 // come, and what is printed goes out as it is.
-#include "system_io.h"
+#include "ctl/system_io.h"
 
 namespace ctl {
 

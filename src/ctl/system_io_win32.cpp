@@ -19,7 +19,7 @@
 #include <streambuf>
 #include <string_view>
 
-#include "system_io.h"
+#include "ctl/system_io.h"
 
 namespace ctl {
 namespace {

@@ -1,7 +1,7 @@
-#include "calibration_check.h"
+#include "editors/calibration_check.h"
 
-#include "editor_texts.h"
-#include "formats.h"
+#include "common/formats.h"
+#include "editors/editor_texts.h"
 
 namespace editors {
 namespace {
@@ -41,23 +41,23 @@ CalibrationCheck checkCalibrationTexts(const CalibrationTexts& texts)
     for (std::size_t i = 0; i < 3; ++i) {
         if (!isFloatText(texts[i]))
             return refusal(coefficientEditors[i]);
-        const protocol::CoefficientResult coefficient = protocol::parseCoefficient(texts[i]);
+        const editors::CoefficientResult coefficient = editors::parseCoefficient(texts[i]);
         if (!coefficient.ok())
             return refusal(coefficientEditors[i]);
         *coefficients[i] = coefficient.value;
     }
 
-    const auto number1 = protocol::parseSerialNumber(texts[3]);
+    const auto number1 = editors::parseSerialNumber(texts[3]);
     if (!number1)
         return refusal(Editor::Edit4);  // "№ р/з:"
-    const auto number2 = protocol::parseSerialNumber(texts[4]);
+    const auto number2 = editors::parseSerialNumber(texts[4]);
     if (!number2)
         return refusal(Editor::Edit5);  // "№ б/д:"
     values.number1 = *number1;
     values.number2 = *number2;
 
     const std::string_view date = texts[5];
-    const auto dateNumber = protocol::isStrictDateText(date) ? protocol::parseDateText(date) : std::nullopt;
+    const auto dateNumber = editors::isStrictDateText(date) ? editors::parseDateText(date) : std::nullopt;
     if (!dateNumber)
         return refusal(Editor::Edit6);
     values.date = *dateNumber;

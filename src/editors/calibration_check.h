@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "editor_keys.h"
-#include "host_frames.h"
+#include "editors/editor_keys.h"
+#include "protocol/host_frames.h"
 
 namespace editors {
 

@@ -1,4 +1,4 @@
-#include "editor_keys.h"
+#include "editors/editor_keys.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "form_view.h"
+#include "telemetry/form_view.h"
 
 namespace editors {
 

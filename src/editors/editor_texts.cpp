@@ -1,12 +1,12 @@
-#include "editor_texts.h"
+#include "editors/editor_texts.h"
 
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "formats.h"
+#include "common/formats.h"
 
-namespace protocol {
+namespace editors {
 namespace {
 
 bool isContinuation(unsigned char byte) { return (byte & 0xC0u) == 0x80u; }
@@ -128,4 +128,4 @@ std::int64_t spinValue(std::string_view text, std::int64_t minimum)
     return formats::parseInteger(text).value_or(minimum);
 }
 
-}  // namespace protocol
+}  // namespace editors

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-namespace protocol {
+namespace editors {
 
 enum class CoefficientError { NotANumber, OutOfSingleRange };
 
@@ -42,4 +42,4 @@ bool isStrictDateText(std::string_view text);
 // it is not one.
 std::int64_t spinValue(std::string_view text, std::int64_t minimum);
 
-}  // namespace protocol
+}  // namespace editors

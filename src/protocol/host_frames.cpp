@@ -1,10 +1,10 @@
-#include "host_frames.h"
+#include "protocol/host_frames.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 
-#include "crc16.h"
+#include "protocol/crc16.h"
 
 namespace protocol {
 namespace {

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "frame.h"
+#include "protocol/frame.h"
 
 namespace protocol {
 

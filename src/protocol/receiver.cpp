@@ -1,7 +1,7 @@
-#include "receiver.h"
+#include "protocol/receiver.h"
 
-#include "crc16.h"
-#include "frame.h"
+#include "protocol/crc16.h"
+#include "protocol/frame.h"
 
 namespace protocol {
 

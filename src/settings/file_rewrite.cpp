@@ -1,7 +1,7 @@
 // The order of the steps is what keeps the file sound; the platform parts
 // (POSIX descriptors, Win32 handles) only open, write, cut, flush and
 // rename.
-#include "file_rewrite.h"
+#include "settings/file_rewrite.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -20,7 +20,7 @@
 #include <cerrno>
 #endif
 
-namespace app {
+namespace settings {
 namespace {
 
 namespace fs = std::filesystem;
@@ -322,4 +322,4 @@ bool rewriteFile(const fs::path& path, std::string_view bytes)
     return reopened && rewriteInPlace(*reopened, bytes);
 }
 
-}  // namespace app
+}  // namespace settings

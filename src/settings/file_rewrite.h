@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string_view>
 
-namespace app {
+namespace settings {
 
 // Gives the file at path the contents bytes, creating it when missing.
 // A symlink is written through: the file it names gets the contents and
@@ -26,4 +26,4 @@ namespace app {
 // could not be stored.
 bool rewriteFile(const std::filesystem::path& path, std::string_view bytes);
 
-}  // namespace app
+}  // namespace settings

@@ -1,10 +1,10 @@
-#include "ini_lines.h"
+#include "settings/ini_lines.h"
 
 #include <algorithm>
 #include <charconv>
 #include <system_error>
 
-namespace app {
+namespace settings {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
@@ -199,4 +199,4 @@ void IniLines::insertAfter(std::size_t index, std::string text)
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index + 1), {std::move(text), newline_});
 }
 
-}  // namespace app
+}  // namespace settings

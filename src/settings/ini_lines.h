@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace app {
+namespace settings {
 
 // The profile reader of the platform hands back at most this many characters.
 inline constexpr std::size_t kMaxTextChars = 2047;
@@ -63,4 +63,4 @@ private:
     std::string newline_;
 };
 
-}  // namespace app
+}  // namespace settings

@@ -1,9 +1,9 @@
 // settings.INI on disk: read whole, edited as text (IniLines), written back
 // through rewriteFile.
-#include "settings_ini.h"
+#include "settings/settings_ini.h"
 
-#include "file_rewrite.h"
-#include "ini_lines.h"
+#include "settings/file_rewrite.h"
+#include "settings/ini_lines.h"
 
 #include <filesystem>
 #include <fstream>
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace app {
+namespace settings {
 namespace {
 
 namespace fs = std::filesystem;
@@ -97,4 +97,4 @@ void saveSettings(const std::string& path, const std::optional<std::string>& por
         throw std::runtime_error(failure);
 }
 
-}  // namespace app
+}  // namespace settings

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-namespace app {
+namespace settings {
 
 struct Settings {
     std::string port;               // [Port1 setting] Port
@@ -39,4 +39,4 @@ Settings loadSettings(const std::string& path, const std::string& defaultPort);
 void saveSettings(const std::string& path, const std::optional<std::string>& port, std::int32_t baudRate,
                   bool continuedMode, bool amplSetEnable);
 
-}  // namespace app
+}  // namespace settings

@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "receiver.h"
+#include "protocol/receiver.h"
 
 namespace telemetry::body {
 

@@ -5,9 +5,9 @@
 // frameChecked.
 #pragma once
 
-#include "form_view.h"
-#include "receiver.h"
-#include "telemetry.h"
+#include "protocol/receiver.h"
+#include "telemetry/form_view.h"
+#include "telemetry/telemetry.h"
 
 namespace telemetry {
 

@@ -1,5 +1,5 @@
-#include "frame.h"
-#include "telemetry.h"
+#include "protocol/frame.h"
+#include "telemetry/telemetry.h"
 
 namespace telemetry {
 

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "form_view.h"
+#include "telemetry/form_view.h"
 
 namespace telemetry {
 

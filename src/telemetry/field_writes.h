@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "field_legend.h"
-#include "form_view.h"
+#include "telemetry/field_legend.h"
+#include "telemetry/form_view.h"
 
 namespace telemetry {
 

@@ -1,4 +1,4 @@
-#include "form_view.h"
+#include "telemetry/form_view.h"
 
 #include <array>
 

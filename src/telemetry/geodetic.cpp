@@ -14,9 +14,9 @@
 #include <numbers>
 #include <optional>
 
-#include "field_writes.h"
-#include "formats.h"
-#include "telemetry.h"
+#include "common/formats.h"
+#include "telemetry/field_writes.h"
+#include "telemetry/telemetry.h"
 
 namespace telemetry {
 namespace {

@@ -1,9 +1,9 @@
 // The request chain (the five request switches are its whole state) and
 // the link watchdog Timer3.
 
-#include "frame.h"
-#include "host_frames.h"
-#include "telemetry.h"
+#include "protocol/frame.h"
+#include "protocol/host_frames.h"
+#include "telemetry/telemetry.h"
 
 namespace telemetry {
 

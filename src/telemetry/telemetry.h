@@ -5,8 +5,8 @@
 
 #include <stdexcept>
 
-#include "form_view.h"
-#include "receiver.h"
+#include "protocol/receiver.h"
+#include "telemetry/form_view.h"
 
 namespace telemetry {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "body_fields.h"
-#include "field_writes.h"
-#include "formats.h"
-#include "telemetry.h"
+#include "common/formats.h"
+#include "telemetry/body_fields.h"
+#include "telemetry/field_writes.h"
+#include "telemetry/telemetry.h"
 
 namespace telemetry {
 namespace {

@@ -1,6 +1,6 @@
 #include "byte_sink.h"
 
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 
 namespace PortTest {
 

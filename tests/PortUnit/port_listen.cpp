@@ -11,7 +11,7 @@
 // program on the other end of the line can read too), then "closed".
 // Exit 0; 1 with the error's text and reason when the port does not open;
 // 2 for a bad command line.
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN

@@ -3,7 +3,7 @@
 // gave one, a line with its reason. With --unprivileged a probe started as
 // root first becomes the user nobody, as an operator outside the port's
 // group would run the program.
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 
 #include <grp.h>
 #include <unistd.h>

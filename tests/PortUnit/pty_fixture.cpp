@@ -1,6 +1,6 @@
 #include "pty_fixture.h"
 
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 
 #include <dirent.h>
 #include <fcntl.h>

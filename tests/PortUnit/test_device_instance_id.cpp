@@ -1,7 +1,7 @@
 // Windows device instance ids read as text on any machine, and the tool tip
 // they give beside the Linux one.
-#include "device_instance_id.h"
-#include "port_facts.h"
+#include "PortUnit/device_instance_id.h"
+#include "PortUnit/port_facts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The framing codes as termios flags, and when a baud rate read back from
 // the driver counts as the one asked for.
-#include "line_settings_posix.h"
-#include "termios2_baud.h"
+#include "PortUnit/line_settings_posix.h"
+#include "PortUnit/termios2_baud.h"
 
 #include <gtest/gtest.h>
 

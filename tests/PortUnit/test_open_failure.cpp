@@ -1,7 +1,7 @@
 // The reason lines that do not come from an errno value: Windows' error
 // codes, a name that is no COM port, settings a port will not keep. Plain
 // texts, checked on any machine.
-#include "open_failure.h"
+#include "PortUnit/open_failure.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // What the driver does on either system, against a peer on the far end of
 // the line (line_peer.h): the same cases, the same expectations, a
 // pseudo-terminal on Linux and a COM port pair on Windows.
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 #include "byte_sink.h"
 #include "line_peer.h"
 #include "settled.h"

@@ -1,6 +1,6 @@
 // Port listing from a sysfs-like tree, natural order, and the lock table.
-#include "PortUnit.h"
-#include "port_enum_linux.h"
+#include "PortUnit/PortUnit.h"
+#include "PortUnit/port_enum_linux.h"
 #include "pty_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // What the selector tells of a port's adapter, from sysfs-like trees; who
 // holds a port's lock; the reason line of a port that did not open.
-#include "PortUnit.h"
-#include "port_info_linux.h"
+#include "PortUnit/PortUnit.h"
+#include "PortUnit/port_info_linux.h"
 
 #include <gtest/gtest.h>
 

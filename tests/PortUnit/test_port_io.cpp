@@ -1,5 +1,5 @@
 // Bytes through an open port: the reader's messages and WriteComByte.
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 #include "pty_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Windows' COM port names, checked as text on any machine.
-#include "port_names.h"
+#include "PortUnit/port_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Opening, refusing and closing ports.
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
+#include "PortUnit/termios2_baud.h"
 #include "pty_fixture.h"
-#include "termios2_baud.h"
 
 #include <gtest/gtest.h>
 

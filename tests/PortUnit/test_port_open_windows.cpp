@@ -5,7 +5,7 @@
 #endif
 #include <windows.h>
 
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 #include "byte_sink.h"
 #include "line_peer.h"
 

@@ -27,13 +27,16 @@
 #include <string>
 #include <vector>
 
-#include "TForm1.h"
-#include "error_box.h"
-#include "host_frames.h"
-#include "port_enum_linux.h"
+#include "PortUnit/port_enum_linux.h"
+#include "Unit1/TForm1.h"
+#include "Unit1/error_box.h"
+#include "protocol/host_frames.h"
 #include "support/window_harness.h"
-#include "telemetry.h"
+#include "telemetry/telemetry.h"
 #include "ui_TForm1.h"
+
+using Unit1::TForm1;
+namespace errorbox = Unit1::errorbox;
 
 namespace {
 

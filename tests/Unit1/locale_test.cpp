@@ -19,7 +19,7 @@
 #include <regex>
 #include <string>
 
-#include "host_frames.h"
+#include "protocol/host_frames.h"
 
 namespace {
 

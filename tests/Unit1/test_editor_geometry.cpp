@@ -20,10 +20,13 @@
 #include <QStyleOptionFrame>
 #include <QTest>
 
-#include "TForm1.h"
+#include "Unit1/TForm1.h"
+#include "Unit1/window_font.h"
 #include "support/window_harness.h"
 #include "ui_TForm1.h"
-#include "window_font.h"
+
+using Unit1::TForm1;
+namespace windowfont = Unit1::windowfont;
 
 namespace {
 

@@ -17,10 +17,12 @@
 #include <cstring>
 #include <vector>
 
-#include "TForm1.h"
-#include "crc16.h"
-#include "host_frames.h"
+#include "Unit1/TForm1.h"
+#include "protocol/crc16.h"
+#include "protocol/host_frames.h"
 #include "support/window_harness.h"
+
+using Unit1::TForm1;
 
 namespace {
 

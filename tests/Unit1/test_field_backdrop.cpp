@@ -14,13 +14,16 @@
 #include <memory>
 #include <vector>
 
-#include "TForm1.h"
-#include "field_backdrop.h"
-#include "frame.h"
-#include "host_frames.h"
+#include "Unit1/TForm1.h"
+#include "Unit1/field_backdrop.h"
+#include "protocol/frame.h"
+#include "protocol/host_frames.h"
 #include "support/window_harness.h"
-#include "telemetry.h"
+#include "telemetry/telemetry.h"
 #include "ui_TForm1.h"
+
+using Unit1::FieldBackdrops;
+using Unit1::TForm1;
 
 using namespace harness;
 using telemetry::Field;

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <string>
 
-#include "host_frames.h"
+#include "protocol/host_frames.h"
 #include "support/window_harness.h"
 
 using namespace harness;

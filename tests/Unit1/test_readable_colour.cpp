@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "readable_colour.h"
+#include "Unit1/readable_colour.h"
 
-using namespace readablecolour;
+using namespace Unit1::readablecolour;
 
 namespace {
 

@@ -24,12 +24,15 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "PortSelector.h"
-#include "PortUnit.h"
-#include "TForm1.h"
+#include "PortUnit/PortUnit.h"
+#include "Unit1/PortSelector.h"
+#include "Unit1/TForm1.h"
 #include "support/window_harness.h"
-#include "telemetry.h"
+#include "telemetry/telemetry.h"
 #include "ui_TForm1.h"
+
+using Unit1::PortSelector;
+using Unit1::TForm1;
 
 using namespace harness;
 

@@ -20,13 +20,15 @@
 #include <thread>
 #include <utility>
 
-#include "PortUnit.h"
-#include "TForm1.h"
-#include "frame.h"
+#include "PortUnit/PortUnit.h"
+#include "Unit1/TForm1.h"
+#include "protocol/frame.h"
 #include "support/counting_window.h"
 #include "support/window_harness.h"
-#include "telemetry.h"
+#include "telemetry/telemetry.h"
 #include "ui_TForm1.h"
+
+using Unit1::TForm1;
 
 using namespace harness;
 using telemetry::Field;

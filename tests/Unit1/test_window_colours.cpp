@@ -24,11 +24,15 @@
 #include <ostream>
 #include <vector>
 
-#include "TForm1.h"
-#include "error_box.h"
-#include "readable_colour.h"
+#include "Unit1/TForm1.h"
+#include "Unit1/error_box.h"
+#include "Unit1/readable_colour.h"
 #include "support/window_harness.h"
 #include "ui_TForm1.h"
+
+using Unit1::TForm1;
+namespace errorbox = Unit1::errorbox;
+namespace readablecolour = Unit1::readablecolour;
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "user_folder.h"
+#include "app/user_folder.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

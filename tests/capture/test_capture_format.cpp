@@ -1,7 +1,7 @@
 // The capture file: what the reader refuses, and where; what the writer
 // writes comes back unchanged, under a locale whose decimal separator is a
 // comma too.
-#include "capture_format.h"
+#include "capture/capture_format.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-#include "formats.h"
+#include "common/formats.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX

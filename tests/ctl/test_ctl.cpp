@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "capture_format.h"
+#include "capture/capture_format.h"
 #include "ctl_harness.h"
-#include "frame.h"
-#include "host_frames.h"
+#include "protocol/frame.h"
+#include "protocol/host_frames.h"
 #include "support/sim_process.h"
 
 namespace ctltest {

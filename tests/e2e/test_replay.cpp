@@ -18,10 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "field_legend.h"
+#include "telemetry/field_legend.h"
 
 #include "support/window_harness.h"
 #include "window_on_simulator.h"
+
+using Unit1::TForm1;
 
 using namespace harness;
 using e2e::ColourLog;

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "TForm1.h"
+#include "Unit1/TForm1.h"
 #include "support/sim_process.h"
 #include "support/window_harness.h"
 #include "ui_TForm1.h"
@@ -78,7 +78,7 @@ protected:
     {
         sim = std::make_unique<support::SimProcess>(simArgs);
         scratch.writeSettings(harness::settingsText(sim->linePath(), "38400", /*continuedMode=*/true));
-        form = std::make_unique<TForm1>();
+        form = std::make_unique<Unit1::TForm1>();
         ASSERT_TRUE(errors.texts.empty()) << qPrintable(errors.texts.front());
         form->show();
     }
@@ -95,7 +95,7 @@ protected:
     harness::ScratchDir scratch;
     harness::ErrorBoxes errors;
     std::unique_ptr<support::SimProcess> sim;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<Unit1::TForm1> form;
 };
 
 }  // namespace e2e

@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <string>
 
-#include "editor_texts.h"
+#include "editors/editor_texts.h"
 
 namespace {
 
 using namespace std::string_literals;
-using protocol::CoefficientError;
+using editors::CoefficientError;
 
 std::array<std::uint8_t, 4> littleEndianBytes(float value)
 {
@@ -22,7 +22,7 @@ std::array<std::uint8_t, 4> littleEndianBytes(float value)
 
 TEST(EditorTexts, CoefficientToSingle)
 {
-    const protocol::CoefficientResult oneAndAHalf = protocol::parseCoefficient("1,5");
+    const editors::CoefficientResult oneAndAHalf = editors::parseCoefficient("1,5");
     ASSERT_TRUE(oneAndAHalf.ok());
     EXPECT_EQ(littleEndianBytes(oneAndAHalf.value), (std::array<std::uint8_t, 4>{0x00, 0x00, 0xC0, 0x3F}));
 
@@ -35,7 +35,7 @@ TEST(EditorTexts, CoefficientToSingle)
         {"1e-50", 0.0f},                             // below the smallest single: zero, not an error
     };
     for (const auto& c : numbers) {
-        const protocol::CoefficientResult result = protocol::parseCoefficient(c.text);
+        const editors::CoefficientResult result = editors::parseCoefficient(c.text);
         EXPECT_TRUE(result.ok()) << c.text;
         EXPECT_EQ(result.value, c.value) << c.text;
     }
@@ -61,7 +61,7 @@ TEST(EditorTexts, CoefficientErrorsAreToldApartFromZero)
         {"1" + std::string(10000, '0'), CoefficientError::OutOfSingleRange},
     };
     for (const auto& c : failures) {
-        const protocol::CoefficientResult result = protocol::parseCoefficient(c.text);
+        const editors::CoefficientResult result = editors::parseCoefficient(c.text);
         EXPECT_EQ(result.error, c.error) << c.text.substr(0, 30);
         EXPECT_EQ(result.value, 0.0f) << c.text.substr(0, 30);
     }
@@ -85,7 +85,7 @@ TEST(EditorTexts, SerialNumbersAreUnsigned32Bit)
         {"1" + std::string(10000, '0'), std::nullopt},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(protocol::parseSerialNumber(c.text), c.expected) << c.text.substr(0, 30);
+        EXPECT_EQ(editors::parseSerialNumber(c.text), c.expected) << c.text.substr(0, 30);
 }
 
 TEST(EditorTexts, DateTextTakesPositionsOneTwoFourFiveSevenEight)
@@ -118,7 +118,7 @@ TEST(EditorTexts, DateTextTakesPositionsOneTwoFourFiveSevenEight)
         {"ю5.03.24", std::nullopt},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(protocol::parseDateText(c.text), c.expected) << c.text;
+        EXPECT_EQ(editors::parseDateText(c.text), c.expected) << c.text;
 }
 
 TEST(EditorTexts, StrictDateText)
@@ -145,18 +145,18 @@ TEST(EditorTexts, StrictDateText)
         {"-5.03.24", false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(protocol::isStrictDateText(c.text), c.strict) << c.text;
+        EXPECT_EQ(editors::isStrictDateText(c.text), c.strict) << c.text;
 }
 
 TEST(EditorTexts, SpinValueFallsBackToTheMinimum)
 {
-    EXPECT_EQ(protocol::spinValue("403020", 400000), 403020);
-    EXPECT_EQ(protocol::spinValue(" 30 ", 0), 30);
-    EXPECT_EQ(protocol::spinValue("-5", 0), -5);  // the range is the editor's business
-    EXPECT_EQ(protocol::spinValue("abc", 400000), 400000);
-    EXPECT_EQ(protocol::spinValue("", 0), 0);
-    EXPECT_EQ(protocol::spinValue("403,5", 400000), 400000);
-    EXPECT_EQ(protocol::spinValue(std::string(10000, '9'), 400000), 400000);
+    EXPECT_EQ(editors::spinValue("403020", 400000), 403020);
+    EXPECT_EQ(editors::spinValue(" 30 ", 0), 30);
+    EXPECT_EQ(editors::spinValue("-5", 0), -5);  // the range is the editor's business
+    EXPECT_EQ(editors::spinValue("abc", 400000), 400000);
+    EXPECT_EQ(editors::spinValue("", 0), 0);
+    EXPECT_EQ(editors::spinValue("403,5", 400000), 400000);
+    EXPECT_EQ(editors::spinValue(std::string(10000, '9'), 400000), 400000);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "calibration_check.h"
-#include "editor_keys.h"
+#include "editors/calibration_check.h"
+#include "editors/editor_keys.h"
 
 using editors::Editor;
 using editors::KeyVerdict;

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "crc16.h"
-#include "host_frames.h"
+#include "protocol/crc16.h"
+#include "protocol/host_frames.h"
 
 using namespace protocol;
 

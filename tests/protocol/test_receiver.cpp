@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "host_frames.h"
-#include "receiver.h"
+#include "protocol/host_frames.h"
+#include "protocol/receiver.h"
 
 using namespace protocol;
 using Bytes = std::vector<std::uint8_t>;

@@ -1,4 +1,4 @@
-#include "settings_ini.h"
+#include "settings/settings_ini.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <string>
 
 namespace fs = std::filesystem;
-using app::loadSettings;
-using app::saveSettings;
+using settings::loadSettings;
+using settings::saveSettings;
 
 namespace {
 
@@ -40,7 +40,7 @@ protected:
         std::ifstream in(path_, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    app::Settings load() const { return loadSettings(path_, "COM1"); }
+    settings::Settings load() const { return loadSettings(path_, "COM1"); }
 
     fs::path dir_;
     std::string path_;

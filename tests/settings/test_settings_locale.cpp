@@ -2,7 +2,7 @@
 // under any process locale. Under Turkish the C library's case rules pair
 // I with dotless ı and İ with i, so a match through tolower, towlower or a
 // locale-aware toolkit call misses "CONTINUEDMODE" or "[port1 setting]".
-#include "settings_ini.h"
+#include "settings/settings_ini.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +74,7 @@ TEST_F(SettingsUnderTurkishLocale, NamesMatchByAsciiCaseAlone)
             // The locale's own rules are the Turkish ones, or the test proves nothing.
             out << std::hex << "towlower(I)=" << std::towlower(L'I') << " towupper(i)=" << std::towupper(L'i')
                 << std::dec << "\n";
-            const auto line = [&](const char* what, const app::Settings& s) {
+            const auto line = [&](const char* what, const settings::Settings& s) {
                 out << what << ": " << s.port << ' ' << s.baudRate << ' ' << s.continuedMode << ' '
                     << s.amplSetEnable << "\n";
             };
@@ -82,19 +82,19 @@ TEST_F(SettingsUnderTurkishLocale, NamesMatchByAsciiCaseAlone)
             write(
                 "[PORT1 SETTING]\nPORT=COM4\nBAUDRATE=0X2580\n[FORM "
                 "SETTING]\nCONTINUEDMODE=1\nAMPLSETENABLE=1\n");
-            line("capitals", app::loadSettings(path_, "COM1"));
-            app::saveSettings(path_, std::string("COM5"), 4800, false, true);
+            line("capitals", settings::loadSettings(path_, "COM1"));
+            settings::saveSettings(path_, std::string("COM5"), 4800, false, true);
             out << "saved over them:\n" << read();
 
             write("[port1 setting]\nport=COM6\nbaudrate=1200\n[form setting]\ncontinuedmode=1\n");
-            line("small letters", app::loadSettings(path_, "COM1"));
+            line("small letters", settings::loadSettings(path_, "COM1"));
 
             // Dotted İ and dotless ı are letters of their own, not i; names
             // spelt with them are other names, whatever the locale says.
             write(
                 "[PORT1 SETT\xC4\xB0NG]\nBaudRate=1200\n[Form sett\xC4\xB1ng]\nContinuedMode=1\n"
                 "[Form setting]\nCONT\xC4\xB0NUEDMODE=1\n");
-            line("Turkish letters", app::loadSettings(path_, "COM1"));
+            line("Turkish letters", settings::loadSettings(path_, "COM1"));
             return out.str();
         });
 

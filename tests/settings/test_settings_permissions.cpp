@@ -2,7 +2,7 @@
 // directory, or neither. Root writes anything, so under root (as in CI) the
 // save runs in a child process that has become nobody; under any other
 // user it runs as that user.
-#include "settings_ini.h"
+#include "settings/settings_ini.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +64,7 @@ std::string saveAs(const Saver& who, const std::string& path, std::optional<rlim
                 ::setrlimit(RLIMIT_FSIZE, &limit);
             }
             try {
-                app::saveSettings(path, std::string("COM3"), 9600, true, true);
+                settings::saveSettings(path, std::string("COM3"), 9600, true, true);
                 outcome = "saved";
             } catch (const std::exception& e) {
                 outcome = e.what();

@@ -1,6 +1,9 @@
 #include "support/counting_window.h"
 
-#include "byte_event.h"
+#include "Unit1/byte_event.h"
+
+using Unit1::ByteEvent;
+using Unit1::TForm1;
 
 namespace support {
 

@@ -11,10 +11,12 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "error_box.h"
-#include "frame.h"
-#include "host_frames.h"
+#include "Unit1/error_box.h"
+#include "protocol/frame.h"
+#include "protocol/host_frames.h"
 #include "support/rx_body.h"
+
+namespace errorbox = Unit1::errorbox;
 
 namespace harness {
 

@@ -5,8 +5,10 @@
 
 #include <QApplication>
 
-#include "error_box.h"
+#include "Unit1/error_box.h"
 #include "support/window_harness.h"
+
+namespace errorbox = Unit1::errorbox;
 
 int main(int argc, char* argv[])
 {

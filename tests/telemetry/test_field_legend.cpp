@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "field_legend.h"
 #include "support/fake_form.h"
 #include "support/telemetry_frames.h"
+#include "telemetry/field_legend.h"
 
 namespace telemetry::testing {
 namespace {

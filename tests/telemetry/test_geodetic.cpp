@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "formats.h"
+#include "common/formats.h"
 #include "support/fake_form.h"
-#include "telemetry.h"
+#include "telemetry/telemetry.h"
 
 namespace telemetry::testing {
 namespace {

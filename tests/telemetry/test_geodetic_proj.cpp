@@ -31,9 +31,9 @@
 #include <unistd.h>
 #endif
 
-#include "formats.h"
+#include "common/formats.h"
 #include "support/fake_form.h"
-#include "telemetry.h"
+#include "telemetry/telemetry.h"
 
 namespace telemetry::testing {
 namespace {

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "formats.h"
+#include "common/formats.h"
 #include "support/fake_form.h"
 #include "support/telemetry_frames.h"
-#include "telemetry.h"
+#include "telemetry/telemetry.h"
 
 namespace telemetry::testing {
 namespace {

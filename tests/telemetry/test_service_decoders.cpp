@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "formats.h"
+#include "common/formats.h"
 #include "support/fake_form.h"
 #include "support/telemetry_frames.h"
-#include "telemetry.h"
+#include "telemetry/telemetry.h"
 
 namespace telemetry::testing {
 namespace {

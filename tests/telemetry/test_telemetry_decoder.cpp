@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "formats.h"
-#include "host_frames.h"
-#include "receiver.h"
+#include "common/formats.h"
+#include "protocol/host_frames.h"
+#include "protocol/receiver.h"
 #include "support/fake_form.h"
 #include "support/telemetry_frames.h"
-#include "telemetry.h"
+#include "telemetry/telemetry.h"
 
 namespace telemetry::testing {
 namespace {

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "host_frames.h"
+#include "protocol/host_frames.h"
 
 namespace simtest {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "receiver.h"
+#include "protocol/receiver.h"
 #include "support/sim_process.h"
 
 namespace simtest {

@@ -4,7 +4,7 @@
 #include <string>
 #include <thread>
 
-#include "frame.h"
+#include "protocol/frame.h"
 #include "sim_port.h"
 
 using namespace simtest;

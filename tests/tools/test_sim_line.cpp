@@ -13,8 +13,8 @@
 #include <string>
 #include <thread>
 
-#include "frame.h"
-#include "host_frames.h"
+#include "protocol/frame.h"
+#include "protocol/host_frames.h"
 #include "sim_port.h"
 
 using namespace simtest;

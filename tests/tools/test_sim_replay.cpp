@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "capture_format.h"
-#include "host_frames.h"
+#include "capture/capture_format.h"
+#include "protocol/host_frames.h"
 #include "sim_port.h"
 
 using namespace simtest;

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "frame.h"
-#include "host_frames.h"
+#include "protocol/frame.h"
+#include "protocol/host_frames.h"
 #include "sim_port.h"
 
 using namespace simtest;

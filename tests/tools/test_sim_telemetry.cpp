@@ -6,7 +6,7 @@
 #include <numbers>
 #include <thread>
 
-#include "frame.h"
+#include "protocol/frame.h"
 #include "sim_port.h"
 
 using namespace simtest;

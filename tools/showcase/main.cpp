@@ -17,9 +17,12 @@
 #include <csignal>
 #include <cstdio>
 
-#include "TForm1.h"
-#include "error_box.h"
-#include "widest_frames.h"
+#include "Unit1/TForm1.h"
+#include "Unit1/error_box.h"
+#include "showcase/widest_frames.h"
+
+using Unit1::TForm1;
+namespace errorbox = Unit1::errorbox;
 
 namespace {
 

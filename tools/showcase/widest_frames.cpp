@@ -1,10 +1,10 @@
-#include "widest_frames.h"
+#include "showcase/widest_frames.h"
 
 #include <cstring>
 #include <limits>
 
-#include "frame.h"
-#include "host_frames.h"
+#include "protocol/frame.h"
+#include "protocol/host_frames.h"
 
 namespace showcase {
 namespace {

@@ -1,4 +1,4 @@
-#include "soak_checks.h"
+#include "soak/soak_checks.h"
 
 #include <algorithm>
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "soak_sim.h"
-#include "soak_window.h"
+#include "soak/soak_sim.h"
+#include "soak/soak_window.h"
 
 namespace soak {
 

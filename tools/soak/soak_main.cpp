@@ -17,14 +17,17 @@
 #include <fstream>
 #include <random>
 
-#include "PortSelector.h"
-#include "PortUnit.h"
-#include "error_box.h"
-#include "soak_report.h"
-#include "soak_sim.h"
-#include "soak_window.h"
+#include "PortUnit/PortUnit.h"
+#include "Unit1/PortSelector.h"
+#include "Unit1/error_box.h"
+#include "soak/soak_report.h"
+#include "soak/soak_sim.h"
+#include "soak/soak_window.h"
 #include "support/proc_figures.h"
 #include "ui_TForm1.h"
+
+using Unit1::PortSelector;
+namespace errorbox = Unit1::errorbox;
 
 namespace {
 

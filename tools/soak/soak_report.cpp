@@ -1,4 +1,4 @@
-#include "soak_report.h"
+#include "soak/soak_report.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "soak_checks.h"
-#include "soak_sim.h"
-#include "soak_window.h"
+#include "soak/soak_checks.h"
+#include "soak/soak_sim.h"
+#include "soak/soak_window.h"
 
 namespace soak {
 

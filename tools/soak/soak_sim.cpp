@@ -1,4 +1,4 @@
-#include "soak_sim.h"
+#include "soak/soak_sim.h"
 
 #include <sys/prctl.h>
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "frame.h"
+#include "protocol/frame.h"
 #include "support/counting_window.h"
 
 namespace soak {

@@ -2,7 +2,7 @@
 // the fault that explains it, and to nothing when nothing does.
 #include <gtest/gtest.h>
 
-#include "soak_checks.h"
+#include "soak/soak_checks.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 
 #include <cstdint>
 
-#include "TForm1.h"
-#include "frame.h"
+#include "Unit1/TForm1.h"
+#include "protocol/frame.h"
 
 namespace support {
 
-class CountingWindow : public TForm1 {
+class CountingWindow : public Unit1::TForm1 {
 public:
     std::uint64_t bytesTaken = 0;
     std::uint64_t telemetryFrames = 0;

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "decoding_sink.h"
-#include "frame.h"
-#include "host_frames.h"
-#include "telemetry.h"
+#include "protocol/frame.h"
+#include "protocol/host_frames.h"
+#include "telemetry/decoding_sink.h"
+#include "telemetry/telemetry.h"
 
 namespace telemetry::testing {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "receiver.h"
+#include "protocol/receiver.h"
 
 namespace telemetry::testing {
 

@@ -1,7 +1,7 @@
 // Sample packets shared by the decoder and chain tests.
 #pragma once
 
-#include "frame.h"
+#include "protocol/frame.h"
 #include "support/rx_body.h"
 
 namespace telemetry::testing {

@@ -11,9 +11,9 @@
 #include <optional>
 #include <span>
 
-#include "line.h"
-#include "options.h"
-#include "slave_link.h"
+#include "sim/line.h"
+#include "sim/options.h"
+#include "sim/slave_link.h"
 
 namespace sim {
 

@@ -1,11 +1,11 @@
-#include "telemetry_packet.h"
+#include "sim/model/telemetry_packet.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <type_traits>
 
-#include "frame.h"
+#include "protocol/frame.h"
 
 namespace sim {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "pz90.h"
+#include "sim/model/pz90.h"
 
 namespace sim {
 

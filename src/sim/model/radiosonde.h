@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "pz90.h"
-#include "telemetry_packet.h"
+#include "sim/model/pz90.h"
+#include "sim/model/telemetry_packet.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "line.h"
+#include "sim/line.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,10 +1,10 @@
-#include "byte_queue.h"
+#include "ctl/arrival_queue.h"
 
-#include "PortUnit.h"
+#include "PortUnit/PortUnit.h"
 
 namespace ctl {
 
-void ByteQueue::push(std::uint8_t byte, Clock::time_point at)
+void ArrivalQueue::push(std::uint8_t byte, Clock::time_point at)
 {
     {
         const std::lock_guard<std::mutex> hold(lock_);
@@ -13,7 +13,7 @@ void ByteQueue::push(std::uint8_t byte, Clock::time_point at)
     arrived_.notify_one();
 }
 
-std::optional<Arrival> ByteQueue::pop(Clock::time_point until)
+std::optional<Arrival> ArrivalQueue::pop(Clock::time_point until)
 {
     std::unique_lock<std::mutex> hold(lock_);
     if (!arrived_.wait_until(hold, until, [this] { return !bytes_.empty(); }))
@@ -27,11 +27,11 @@ std::optional<Arrival> ByteQueue::pop(Clock::time_point until)
     return arrival;
 }
 
-void ByteQueue::post(void* context, std::uint32_t wparam, std::intptr_t lparam)
+void ArrivalQueue::post(void* context, std::uint32_t wparam, std::intptr_t lparam)
 {
     if (lparam != 1)
         return;
-    static_cast<ByteQueue*>(context)->push(static_cast<std::uint8_t>(wparam & 0xFFu), Clock::now());
+    static_cast<ArrivalQueue*>(context)->push(static_cast<std::uint8_t>(wparam & 0xFFu), Clock::now());
 }
 
 }  // namespace ctl

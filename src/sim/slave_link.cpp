@@ -1,4 +1,4 @@
-#include "slave_link.h"
+#include "sim/slave_link.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

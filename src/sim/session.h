@@ -8,10 +8,10 @@
 #include <span>
 #include <vector>
 
-#include "line_loop.h"
-#include "options.h"
-#include "radiosonde.h"
-#include "receiver.h"
+#include "protocol/receiver.h"
+#include "sim/line_loop.h"
+#include "sim/model/radiosonde.h"
+#include "sim/options.h"
 
 namespace sim {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "capture_format.h"
-#include "line_loop.h"
-#include "options.h"
-#include "receiver.h"
+#include "capture/capture_format.h"
+#include "protocol/receiver.h"
+#include "sim/line_loop.h"
+#include "sim/options.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "session.h"
+#include "sim/session.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "frame.h"
+#include "protocol/frame.h"
 
 namespace sim {
 namespace {

@@ -12,21 +12,24 @@
 #include <thread>
 #include <vector>
 
-#include "byte_event.h"
+#include "Unit1/byte_event.h"
+
+using Unit1::ByteEvent;
+using Unit1::ByteMessageRelay;
 
 namespace {
 
 class Receiver : public QObject {
 public:
-    ByteQueue queue{this};
+    ByteMessageRelay queue{this};
     std::vector<std::uint32_t> bytes;
     int wakes = 0;
     std::function<void(std::uint32_t)> onByte;
 
     bool event(QEvent* e) override
     {
-        ByteQueue::arrived(e);
-        if (e->type() == ByteQueue::wakeType()) {
+        ByteMessageRelay::arrived(e);
+        if (e->type() == ByteMessageRelay::wakeType()) {
             ++wakes;
             queue.deliver();
             return true;
@@ -57,11 +60,11 @@ std::vector<std::uint32_t> upTo(std::uint32_t n)
     return all;
 }
 
-TEST(ByteQueue, OneWakeDeliversEveryMessageWaitingInOrder)
+TEST(ByteMessageRelay, OneWakeDeliversEveryMessageWaitingInOrder)
 {
     Receiver receiver;
     for (std::uint32_t byte : upTo(100))
-        ByteQueue::post(&receiver.queue, byte, 1);
+        ByteMessageRelay::post(&receiver.queue, byte, 1);
     receiver.pump();
     EXPECT_EQ(receiver.bytes, upTo(100));
     // The wake that delivers them, and the one kept ready meanwhile for a
@@ -69,13 +72,13 @@ TEST(ByteQueue, OneWakeDeliversEveryMessageWaitingInOrder)
     EXPECT_LE(receiver.wakes, 2);
 }
 
-TEST(ByteQueue, MessagesFromTheReaderThreadArriveOnceAndInOrder)
+TEST(ByteMessageRelay, MessagesFromTheReaderThreadArriveOnceAndInOrder)
 {
     Receiver receiver;
     constexpr std::uint32_t kCount = 20000;
     std::thread reader([&receiver] {
         for (std::uint32_t byte : upTo(kCount))
-            ByteQueue::post(&receiver.queue, byte, 1);
+            ByteMessageRelay::post(&receiver.queue, byte, 1);
     });
     while (receiver.bytes.size() < kCount && receiver.wakes < static_cast<int>(kCount) + 10)
         QCoreApplication::processEvents();
@@ -85,14 +88,14 @@ TEST(ByteQueue, MessagesFromTheReaderThreadArriveOnceAndInOrder)
     EXPECT_LE(receiver.wakes, static_cast<int>(kCount));
 }
 
-TEST(ByteQueue, WhatComesDuringADeliveryWaitsForTheNextWake)
+TEST(ByteMessageRelay, WhatComesDuringADeliveryWaitsForTheNextWake)
 {
     Receiver receiver;
-    ByteQueue::post(&receiver.queue, 1, 1);
-    ByteQueue::post(&receiver.queue, 2, 1);
+    ByteMessageRelay::post(&receiver.queue, 1, 1);
+    ByteMessageRelay::post(&receiver.queue, 2, 1);
     receiver.onByte = [&receiver](std::uint32_t byte) {
         if (byte == 1)
-            ByteQueue::post(&receiver.queue, 3, 1);
+            ByteMessageRelay::post(&receiver.queue, 3, 1);
     };
     receiver.queue.deliver();
     EXPECT_EQ(receiver.bytes, upTo(2)) << "a line faster than the window must not hold it in one delivery";
@@ -100,7 +103,7 @@ TEST(ByteQueue, WhatComesDuringADeliveryWaitsForTheNextWake)
     EXPECT_EQ(receiver.bytes, upTo(3));
 }
 
-TEST(ByteQueue, ANestedEventLoopInAHandlerReceivesTheMessagesBehind)
+TEST(ByteMessageRelay, ANestedEventLoopInAHandlerReceivesTheMessagesBehind)
 {
     Receiver receiver;
     std::vector<std::uint32_t> seenInsideTheNestedLoop;
@@ -113,7 +116,7 @@ TEST(ByteQueue, ANestedEventLoopInAHandlerReceivesTheMessagesBehind)
                                        receiver.bytes.end());
     };
     for (std::uint32_t byte : upTo(4))
-        ByteQueue::post(&receiver.queue, byte, 1);
+        ByteMessageRelay::post(&receiver.queue, byte, 1);
     receiver.pump();
     EXPECT_EQ(seenInsideTheNestedLoop, (std::vector<std::uint32_t>{2, 3, 4}));
     EXPECT_EQ(receiver.bytes, upTo(4)) << "each message once, in order";

@@ -1,4 +1,4 @@
-#include "line_loop.h"
+#include "sim/line_loop.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "frame.h"
+#include "protocol/frame.h"
 
 namespace sim {
 namespace {

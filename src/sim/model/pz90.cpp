@@ -1,4 +1,4 @@
-#include "pz90.h"
+#include "sim/model/pz90.h"
 
 #include <cmath>
 #include <numbers>

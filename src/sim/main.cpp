@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "line.h"
-#include "options.h"
-#include "replay.h"
-#include "session.h"
+#include "sim/line.h"
+#include "sim/options.h"
+#include "sim/replay.h"
+#include "sim/session.h"
 
 namespace {
 

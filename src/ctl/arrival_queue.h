@@ -19,7 +19,7 @@ struct Arrival {
     Clock::time_point at;
 };
 
-class ByteQueue {
+class ArrivalQueue {
 public:
     void push(std::uint8_t byte, Clock::time_point at);
     // The next byte, or nothing once `until` has passed without one.

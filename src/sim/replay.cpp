@@ -1,4 +1,4 @@
-#include "replay.h"
+#include "sim/replay.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "frame.h"
+#include "protocol/frame.h"
 
 namespace sim {
 namespace {

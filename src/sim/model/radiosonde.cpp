@@ -1,12 +1,12 @@
-#include "radiosonde.h"
+#include "sim/model/radiosonde.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <ctime>
 
-#include "frame.h"
-#include "host_frames.h"
+#include "protocol/frame.h"
+#include "protocol/host_frames.h"
 
 namespace sim {
 namespace {
