@@ -11,7 +11,6 @@
 #include "editors/calibration_check.h"
 #include "protocol/frame.h"
 #include "protocol/host_frames.h"
-#include "telemetry/body_fields.h"
 #include "telemetry/field_legend.h"
 #include "telemetry/telemetry.h"
 
@@ -290,20 +289,21 @@ int runWriteCalibration(Context& c, const Options& options)
     // The fields not given keep the radiosonde's own bits: its texts are
     // rounded (B to two decimals, C to three), and writing them back would
     // change values the operator never touched.
-    const protocol::RxBuffer& body = calibration->body;
+    const protocol::CalibrationValues& kept =
+        std::get<protocol::CalibrationPacket>(calibration->value).values;
     protocol::CalibrationValues values = *check.values;
     if (!options.calibration[0])
-        values.a = telemetry::body::single<2>(body);
+        values.a = kept.a;
     if (!options.calibration[1])
-        values.b = telemetry::body::single<6>(body);
+        values.b = kept.b;
     if (!options.calibration[2])
-        values.c = telemetry::body::single<10>(body);
+        values.c = kept.c;
     if (!options.calibration[3])
-        values.number1 = telemetry::body::u32<38>(body);
+        values.number1 = kept.number1;
     if (!options.calibration[4])
-        values.number2 = telemetry::body::u32<42>(body);
+        values.number2 = kept.number2;
     if (!options.calibration[5])
-        values.date = telemetry::body::u32<46>(body);
+        values.date = kept.date;
     sendFrame(c, protocol::buildCalibrationWrite(values));
     return awaitAck(c, protocol::PT_CALIB_WRITE);
 }

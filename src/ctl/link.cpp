@@ -22,16 +22,14 @@ const char* packetTypeName(PacketType type)
 
 namespace {
 
-std::optional<PacketType> packetTypeOf(std::uint8_t type)
+PacketType packetTypeOf(const protocol::DevicePacket& packet)
 {
-    switch (type) {
-    case protocol::PT_ACK: return PacketType::Ack;
-    case protocol::PT_TELEMETRY: return PacketType::Telemetry;
-    case protocol::PT_CALIBRATION: return PacketType::Calibration;
-    case protocol::PT_SETTINGS: return PacketType::Settings;
-    case protocol::PT_STATE: return PacketType::State;
-    default: return std::nullopt;
-    }
+    // The variant's alternatives, in order: telemetry, calibration,
+    // settings, state, acknowledgement.
+    static_assert(
+        std::is_same_v<std::variant_alternative_t<0, protocol::DevicePacket>, protocol::TelemetryPacket>);
+    static_assert(std::is_same_v<std::variant_alternative_t<4, protocol::DevicePacket>, protocol::AckPacket>);
+    return static_cast<PacketType>(packet.index());
 }
 
 }  // namespace
@@ -72,31 +70,33 @@ void Link::Sink::frameChecked(bool crcGood)
 void Link::Sink::frameReceived(const protocol::RxBuffer& RxBuf)
 {
     MemoryForm& form = link_.form_;
+    const std::optional<protocol::DevicePacket> value = protocol::readDevicePacket(RxBuf);
+    if (!value)
+        return;  // host frames echoed back, unknown types: nothing shown
     form.takeWritten();
     // The status bar holds only what this frame puts there.
     form.setStatusText({});
-    const std::optional<PacketType> type = packetTypeOf(RxBuf[0]);
 
-    // A decoder that stops part-way still showed what it wrote before.
+    // A presenter that stops part-way still showed what it wrote before.
     try {
-        telemetry::dispatchFrame(RxBuf, form);
+        telemetry::presentPacket(*value, form);
     } catch (...) {
     }
-    if (!type || !link_.onPacket)
+    if (!link_.onPacket)
         return;
 
     Packet packet;
-    packet.type = *type;
-    packet.body = RxBuf;
-    if (*type == PacketType::Ack) {
-        packet.ackCode = RxBuf[2];
+    packet.type = packetTypeOf(*value);
+    packet.value = *value;
+    if (const auto* ack = std::get_if<protocol::AckPacket>(&*value)) {
+        packet.ackCode = ack->code;
         // The window shows the codes it knows and leaves the status bar
         // alone for any other.
         packet.ackText = form.statusText();
     }
-    for (const telemetry::Field field : form.takeWritten()) {
+    for (auto& [field, text] : form.takeWritten()) {
         if (telemetry::legendOf(field).page == telemetry::Page::Service)
-            packet.fields.emplace_back(field, form.text(field));
+            packet.fields.emplace_back(field, std::move(text));
     }
     link_.onPacket(packet);
 }

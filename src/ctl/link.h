@@ -1,6 +1,7 @@
 // The receiving side of a command: bytes from a source through the frame
-// receiver into the decoders on a MemoryForm, reported as packets and raw
-// frames.
+// receiver; each good frame read once into its typed packet, presented on a
+// MemoryForm as the window presents it, and reported with the texts it
+// showed; raw frames too.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 
 #include "ctl/arrival_queue.h"
 #include "ctl/memory_form.h"
+#include "protocol/device_packets.h"
 #include "protocol/receiver.h"
 
 namespace ctl {
@@ -24,9 +26,9 @@ struct Packet {
     // What the packet showed on the service page, in the order written;
     // the operator page's copies are left out.
     std::vector<std::pair<telemetry::Field, std::string>> fields;
-    std::uint8_t ackCode = 0;   // Ack only
-    std::string ackText;        // Ack only: the status bar's text, "" for a code the window ignores
-    protocol::RxBuffer body{};  // the frame body as received
+    std::uint8_t ackCode = 0;      // Ack only
+    std::string ackText;           // Ack only: the status bar's text, "" for a code the window ignores
+    protocol::DevicePacket value;  // the packet as read, once, from the frame
 };
 
 struct RawFrame {

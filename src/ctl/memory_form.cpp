@@ -15,8 +15,12 @@ using telemetry::Field;
 void MemoryForm::setText(Field field, const std::string& text)
 {
     texts_[static_cast<std::size_t>(field)] = text;
-    if (std::find(written_.begin(), written_.end(), field) == written_.end())
-        written_.push_back(field);
+    const auto earlier = std::find_if(written_.begin(), written_.end(),
+                                      [field](const auto& write) { return write.first == field; });
+    if (earlier == written_.end())
+        written_.emplace_back(field, text);
+    else
+        earlier->second = text;
 }
 
 std::string MemoryForm::text(Field field) const { return texts_[static_cast<std::size_t>(field)]; }
@@ -53,9 +57,9 @@ telemetry::TimeOfDay MemoryForm::localTime() const
     return {local.tm_hour, local.tm_min, local.tm_sec};
 }
 
-std::vector<Field> MemoryForm::takeWritten()
+MemoryForm::Written MemoryForm::takeWritten()
 {
-    std::vector<Field> fields;
+    Written fields;
     fields.swap(written_);
     return fields;
 }

@@ -1,13 +1,14 @@
 // The window's display fields, editors and request switches held as plain
 // values, so that the decoders and the request chain run unchanged behind
-// a command line. It also notes which fields a decoding wrote, in order:
-// that is what a packet showed.
+// a command line. It also keeps the texts written since it was last asked,
+// in order: that is what a packet showed.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "telemetry/form_view.h"
@@ -38,9 +39,10 @@ public:
     // only waits for an acknowledgement asks for nothing else.
     void setMuted(bool muted) { muted_ = muted; }
 
-    // The fields written since the last call, each once, in the order of
-    // their first write.
-    std::vector<telemetry::Field> takeWritten();
+    // The fields written since the last call with their texts, each once,
+    // in the order of their first write, with the last text written.
+    using Written = std::vector<std::pair<telemetry::Field, std::string>>;
+    Written takeWritten();
 
 private:
     Writer writer_;
@@ -48,7 +50,7 @@ private:
     std::array<std::string, telemetry::kEditorCount> edits_{};
     std::array<bool, 5> boxes_{};
     std::string status_;
-    std::vector<telemetry::Field> written_;
+    Written written_;
     bool muted_ = false;
 };
 

@@ -59,12 +59,6 @@ RequestFrame buildRequest(std::uint8_t mask)
     return wrapFixed<wireSize(3)>(body);
 }
 
-std::uint8_t frequencyCode(std::int64_t kHz)
-{
-    // C++ division truncates toward zero, as the radiosonde expects.
-    return static_cast<std::uint8_t>((kHz - 400000) / 50);
-}
-
 SettingsFrame buildFrequencyCommand(std::uint8_t code) { return settingsCommand(SET_FREQUENCY, code, 0, 0); }
 SettingsFrame buildGainCommand(std::uint8_t gain) { return settingsCommand(SET_GAIN, 0, gain, 0); }
 SettingsFrame buildNavModeCommand(std::uint8_t navMode)
@@ -74,20 +68,22 @@ SettingsFrame buildNavModeCommand(std::uint8_t navMode)
 
 CalibrationFrame buildCalibrationWrite(const CalibrationValues& values)
 {
-    // Offsets 4..51 follow the calibration packet's offsets 2..49: nine
-    // singles then three integers; only A, B, C and the integers are
-    // written, the other six singles stay zero.
+    // The calibration packet's layout two bytes further on, after the key;
+    // only A, B, C and the integers are written, the six channel
+    // coefficients between them stay zero.
+    namespace cal = calibration_layout;
+    constexpr std::size_t kAfterKey = 2;
     std::array<std::uint8_t, 52> body{};
     body[0] = PT_CALIB_WRITE;
     body[1] = 52;
     body[2] = static_cast<std::uint8_t>(kCalibWriteKey & 0xFFu);
     body[3] = static_cast<std::uint8_t>(kCalibWriteKey >> 8);
-    putSingle(&body[4], values.a);
-    putSingle(&body[8], values.b);
-    putSingle(&body[12], values.c);
-    putU32(&body[40], values.number1);
-    putU32(&body[44], values.number2);
-    putU32(&body[48], values.date);
+    putSingle(&body[cal::kA + kAfterKey], values.a);
+    putSingle(&body[cal::kB + kAfterKey], values.b);
+    putSingle(&body[cal::kC + kAfterKey], values.c);
+    putU32(&body[cal::kNumber1 + kAfterKey], values.number1);
+    putU32(&body[cal::kNumber2 + kAfterKey], values.number2);
+    putU32(&body[cal::kDate + kAfterKey], values.date);
     return wrapFixed<wireSize(52)>(body);
 }
 

@@ -7,7 +7,9 @@
 #include <span>
 #include <vector>
 
+#include "protocol/device_packets.h"
 #include "protocol/frame.h"
+#include "protocol/radio_settings.h"
 
 namespace protocol {
 
@@ -22,20 +24,10 @@ std::vector<std::uint8_t> wrapBody(std::span<const std::uint8_t> body);
 
 RequestFrame buildRequest(std::uint8_t mask);
 
-// Frequency code from the carrier-frequency editor's value in kHz:
-// (value - 400000) / 50 truncated toward zero, low eight bits.
-std::uint8_t frequencyCode(std::int64_t kHz);
-
 SettingsFrame buildFrequencyCommand(std::uint8_t frequencyCode);
 SettingsFrame buildGainCommand(std::uint8_t gain);
 SettingsFrame buildNavModeCommand(std::uint8_t navMode);
 
-struct CalibrationValues {
-    float a = 0, b = 0, c = 0;
-    std::uint32_t number1 = 0;  // "№ р/з:"
-    std::uint32_t number2 = 0;  // "№ б/д:"
-    std::uint32_t date = 0;     // ddmmyy as one decimal number
-};
 CalibrationFrame buildCalibrationWrite(const CalibrationValues& values);
 
 }  // namespace protocol

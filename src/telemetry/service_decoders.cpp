@@ -4,63 +4,44 @@
 #include <string>
 
 #include "common/formats.h"
-#include "telemetry/body_fields.h"
+#include "protocol/device_packets.h"
+#include "protocol/radio_settings.h"
 #include "telemetry/field_writes.h"
+#include "telemetry/quantities.h"
 #include "telemetry/telemetry.h"
 
 namespace telemetry {
 namespace {
 
-// Widened to double first, as the coefficients are shown everywhere else;
-// a signalling NaN quietly becomes a quiet one with its sign kept.
-long double widened(float coefficient) { return static_cast<double>(coefficient); }
-
-// ddmmyy stored as one decimal number: a day below 10 has lost its leading
-// zero, so it is padded back to six digits; digits past the sixth belong to
-// no date and are not shown.
-std::string dateText(std::uint32_t ddmmyy)
-{
-    std::string digits = formats::decimal(ddmmyy);
-    if (digits.size() < 6)
-        digits.insert(0, 6 - digits.size(), '0');
-    return digits.substr(0, 2) + "." + digits.substr(2, 2) + "." + digits.substr(4, 2);
-}
+using namespace quantities;
 
 std::string gainText(std::uint8_t g)
 {
-    if (g == 0)
-        return "Откл. (0)";
-    const long double dBm = static_cast<long double>((g - 1) * 29) / 62 - 16;
-    return formats::fixed(dBm, 4, 2) + " дБм (" + formats::decimal(g) + ")";
+    if (const std::optional<long double> dBm = gainDbm(g))
+        return formats::fixed(*dBm, 4, 2) + " дБм (" + formats::decimal(g) + ")";
+    return "Откл. (0)";
 }
 
-// An 11-bit two's-complement count of 250 Hz steps.
 std::string correctionText(std::uint16_t v)
 {
-    if (v <= 1023)
-        return formats::decimal(250 * v) + " Гц (" + formats::decimal(v) + ")";
-    if (v <= 2047)
-        return formats::decimal(250 * (v - 2048)) + " Гц (-" + formats::decimal(2048 - v) + ")";
-    return "Неизвестно (" + formats::decimal(v) + ")";  // outside the 11-bit field
+    if (const std::optional<std::int64_t> hz = correctionHz(v))
+        return formats::decimal(*hz) + " Гц (" + formats::decimal(correctionSteps(v)) + ")";
+    return "Неизвестно (" + formats::decimal(v) + ")";
 }
 
 std::string navModeText(std::uint8_t m)
 {
-    const char* prefix = m == 0 ? "ГЛОНАСС+GPS (" : m == 1 ? "ГЛОНАСС (" : m == 2 ? "GPS (" : "Неизвестный (";
-    return prefix + formats::decimal(m) + ")";
+    return std::string(navModeWord(m)) + " (" + formats::decimal(m) + ")";
 }
 
-const char* faultText(std::uint8_t flags, int bit)
-{
-    return ((static_cast<unsigned>(flags) >> bit) & 1u) != 0 ? "Нет" : "OK";
-}
+const char* faultText(std::uint8_t faults, int bit) { return flagSet(faults, bit) ? "Нет" : "OK"; }
 
 }  // namespace
 
-void decodeAck(const protocol::RxBuffer& RxBuf, FormView& form)
+void presentAck(const protocol::AckPacket& ack, FormView& form)
 {
     const char* text = nullptr;
-    switch (body::u8<2>(RxBuf)) {
+    switch (ack.code) {
     case 2: text = "Градуировки сохранены "; break;
     case 3: text = "Настройки сохранены "; break;
     case 4: text = "Режим работы передатчика установлен "; break;
@@ -70,20 +51,20 @@ void decodeAck(const protocol::RxBuffer& RxBuf, FormView& form)
     form.setStatusText(text + formats::timeHHMMSS(now.hour, now.minute, now.second));
 }
 
-void decodeCalibration(const protocol::RxBuffer& RxBuf, FormView& form)
+void presentCalibration(const protocol::CalibrationPacket& p, FormView& form)
 {
-    writeField(form, Field::Label17, formats::fixed(widened(body::single<2>(RxBuf)), 6, 5));
-    writeField(form, Field::Label55, formats::fixed(widened(body::single<6>(RxBuf)), 6, 2));
-    writeField(form, Field::Label56, formats::fixed(widened(body::single<10>(RxBuf)), 6, 3));
-    writeField(form, Field::Label57, formats::exponent(widened(body::single<14>(RxBuf)), 8, 7));
-    writeField(form, Field::Label58, formats::fixed(widened(body::single<18>(RxBuf)), 8, 7));
-    writeField(form, Field::Label59, formats::fixed(widened(body::single<22>(RxBuf)), 8, 7));
-    writeField(form, Field::Label60, formats::exponent(widened(body::single<26>(RxBuf)), 8, 7));
-    writeField(form, Field::Label61, formats::fixed(widened(body::single<30>(RxBuf)), 8, 7));
-    writeField(form, Field::Label62, formats::fixed(widened(body::single<34>(RxBuf)), 8, 7));
-    writeField(form, Field::Label63, formats::decimal(body::u32<38>(RxBuf)));
-    writeField(form, Field::Label64, formats::decimal(body::u32<42>(RxBuf)));
-    writeField(form, Field::Label65, dateText(body::u32<46>(RxBuf)));
+    writeField(form, Field::Label17, formats::fixed(widened(p.values.a), 6, 5));
+    writeField(form, Field::Label55, formats::fixed(widened(p.values.b), 6, 2));
+    writeField(form, Field::Label56, formats::fixed(widened(p.values.c), 6, 3));
+    writeField(form, Field::Label57, formats::exponent(widened(p.adcT[0]), 8, 7));
+    writeField(form, Field::Label58, formats::fixed(widened(p.adcT[1]), 8, 7));
+    writeField(form, Field::Label59, formats::fixed(widened(p.adcT[2]), 8, 7));
+    writeField(form, Field::Label60, formats::exponent(widened(p.adcH[0]), 8, 7));
+    writeField(form, Field::Label61, formats::fixed(widened(p.adcH[1]), 8, 7));
+    writeField(form, Field::Label62, formats::fixed(widened(p.adcH[2]), 8, 7));
+    writeField(form, Field::Label63, formats::decimal(p.values.number1));
+    writeField(form, Field::Label64, formats::decimal(p.values.number2));
+    writeField(form, Field::Label65, dateText(p.values.date));
 
     // The editors show the radiosonde's values only while the operator is
     // not typing new ones into them.
@@ -100,25 +81,26 @@ void decodeCalibration(const protocol::RxBuffer& RxBuf, FormView& form)
     form.setChecked(Box::CheckBox33, true);
 }
 
-void decodeSettings(const protocol::RxBuffer& RxBuf, FormView& form)
+void presentSettings(const protocol::SettingsPacket& p, FormView& form)
 {
-    const std::uint8_t f = body::u8<2>(RxBuf);
+    const std::uint8_t f = p.frequencyCode;
     writeField(form, Field::Label66,
-               formats::decimal(400000 + 50 * f) + " кГц (" + formats::decimal(f) + ")");
-    writeField(form, Field::Label68, gainText(body::u8<3>(RxBuf)));
-    writeField(form, Field::Label67, correctionText(body::u16<4>(RxBuf)));
+               formats::decimal(protocol::frequencyOfCode(f)) + " кГц (" + formats::decimal(f) + ")");
+    writeField(form, Field::Label68, gainText(p.gain));
+    writeField(form, Field::Label67, correctionText(p.correction));
 
-    const std::uint8_t i = body::u8<6>(RxBuf);
-    writeField(form, Field::Label69, formats::general(0.5L * i + 0.5L) + " мА (" + formats::decimal(i) + ")");
-    writeField(form, Field::Label70, navModeText(body::u8<7>(RxBuf)));
+    const std::uint8_t i = p.biasCode;
+    writeField(form, Field::Label69,
+               formats::general(biasMilliamps(i)) + " мА (" + formats::decimal(i) + ")");
+    writeField(form, Field::Label70, navModeText(p.navMode));
 
     form.setChecked(Box::CheckBox33, false);
     form.setChecked(Box::CheckBox43, true);
 }
 
-void decodeState(const protocol::RxBuffer& RxBuf, FormView& form)
+void presentState(const protocol::StatePacket& p, FormView& form)
 {
-    const std::uint8_t flags = body::u8<2>(RxBuf);          // a set bit is a fault
+    const std::uint8_t flags = p.faults;                    // a set bit is a fault
     writeField(form, Field::Label74, faultText(flags, 0));  // transmitter PLL
     writeField(form, Field::Label75, faultText(flags, 1));  // navigation module link
     writeField(form, Field::Label76, faultText(flags, 7));  // pressure sensor link

@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "protocol/device_packets.h"
 #include "protocol/receiver.h"
 #include "telemetry/form_view.h"
 
@@ -18,15 +19,27 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Runs the decoder for RxBuf[0] (0x80 to 0x84); other types run nothing.
+// Reads the packet RxBuf holds (protocol::readDevicePacket) and presents
+// it; host frames echoed back and unknown types present nothing.
 // May throw: the receiver swallows whatever a decoder throws.
 void dispatchFrame(const protocol::RxBuffer& RxBuf, FormView& form);
 
-void decodeAck(const protocol::RxBuffer& RxBuf, FormView& form);          // 0x80
-void decodeTelemetry(const protocol::RxBuffer& RxBuf, FormView& form);    // 0x81
-void decodeCalibration(const protocol::RxBuffer& RxBuf, FormView& form);  // 0x82
-void decodeSettings(const protocol::RxBuffer& RxBuf, FormView& form);     // 0x83
-void decodeState(const protocol::RxBuffer& RxBuf, FormView& form);        // 0x84
+// Each device packet presented on the form: its texts written in the
+// window's order, the request chain moved on. A presenter that throws has
+// left the fields it had not reached as they were.
+void presentPacket(const protocol::DevicePacket& packet, FormView& form);
+void presentAck(const protocol::AckPacket& packet, FormView& form);                  // 0x80
+void presentTelemetry(const protocol::TelemetryPacket& packet, FormView& form);      // 0x81
+void presentCalibration(const protocol::CalibrationPacket& packet, FormView& form);  // 0x82
+void presentSettings(const protocol::SettingsPacket& packet, FormView& form);        // 0x83
+void presentState(const protocol::StatePacket& packet, FormView& form);              // 0x84
+
+// A frame of one type read and presented.
+void decodeAck(const protocol::RxBuffer& RxBuf, FormView& form);
+void decodeTelemetry(const protocol::RxBuffer& RxBuf, FormView& form);
+void decodeCalibration(const protocol::RxBuffer& RxBuf, FormView& form);
+void decodeSettings(const protocol::RxBuffer& RxBuf, FormView& form);
+void decodeState(const protocol::RxBuffer& RxBuf, FormView& form);
 
 // Geodetic conversion of the navigation fields Label7..Label18 into the
 // fourteen geodetic fields. Handles its own failures: writes nothing when

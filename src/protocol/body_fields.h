@@ -12,48 +12,48 @@
 
 #include "protocol/receiver.h"
 
-namespace telemetry::body {
+namespace protocol::body {
 
 template <std::size_t Offset>
-std::uint8_t u8(const protocol::RxBuffer& RxBuf)
+std::uint8_t u8(const RxBuffer& RxBuf)
 {
-    static_assert(Offset < protocol::kRxBufSize);
+    static_assert(Offset < kRxBufSize);
     return RxBuf[Offset];
 }
 
 template <std::size_t Offset>
-std::uint16_t u16(const protocol::RxBuffer& RxBuf)
+std::uint16_t u16(const RxBuffer& RxBuf)
 {
-    static_assert(Offset + 2 <= protocol::kRxBufSize);
+    static_assert(Offset + 2 <= kRxBufSize);
     return static_cast<std::uint16_t>(RxBuf[Offset] | RxBuf[Offset + 1] << 8);
 }
 
 template <std::size_t Offset>
-std::int16_t i16(const protocol::RxBuffer& RxBuf)
+std::int16_t i16(const RxBuffer& RxBuf)
 {
     return static_cast<std::int16_t>(u16<Offset>(RxBuf));
 }
 
 template <std::size_t Offset>
-std::uint32_t u32(const protocol::RxBuffer& RxBuf)
+std::uint32_t u32(const RxBuffer& RxBuf)
 {
-    static_assert(Offset + 4 <= protocol::kRxBufSize);
+    static_assert(Offset + 4 <= kRxBufSize);
     return static_cast<std::uint32_t>(RxBuf[Offset]) | static_cast<std::uint32_t>(RxBuf[Offset + 1]) << 8 |
            static_cast<std::uint32_t>(RxBuf[Offset + 2]) << 16 |
            static_cast<std::uint32_t>(RxBuf[Offset + 3]) << 24;
 }
 
 template <std::size_t Offset>
-std::int32_t i32(const protocol::RxBuffer& RxBuf)
+std::int32_t i32(const RxBuffer& RxBuf)
 {
     return static_cast<std::int32_t>(u32<Offset>(RxBuf));
 }
 
 // IEEE 754 single.
 template <std::size_t Offset>
-float single(const protocol::RxBuffer& RxBuf)
+float single(const RxBuffer& RxBuf)
 {
     return std::bit_cast<float>(u32<Offset>(RxBuf));
 }
 
-}  // namespace telemetry::body
+}  // namespace protocol::body
