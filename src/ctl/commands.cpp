@@ -7,6 +7,7 @@
 #include <string>
 
 #include "capture/capture_format.h"
+#include "common/json_text.h"
 #include "ctl/local_time.h"
 #include "editors/calibration_check.h"
 #include "protocol/frame.h"
@@ -16,6 +17,8 @@
 
 namespace ctl {
 namespace {
+
+using json_text::jsonString;
 
 using telemetry::Box;
 
@@ -49,8 +52,8 @@ void printBlock(std::ostream& out, const Packet& packet, const std::string& head
         out << (packet.ackText.empty() ? "code " + std::to_string(packet.ackCode) : packet.ackText) << '\n';
         return;
     }
-    for (const auto& [field, text] : packet.fields)
-        out << telemetry::legendOf(field).caption << '\t' << text << '\n';
+    for (const telemetry::Shown& shown : packet.shown.fields)
+        out << telemetry::legendOf(shown.field).caption << '\t' << shown.text << '\n';
 }
 
 std::string hex(const std::vector<std::uint8_t>& bytes)
@@ -66,28 +69,50 @@ std::string hex(const std::vector<std::uint8_t>& bytes)
     return text;
 }
 
+// {"key":literal,...} from already written JSON literals.
+class JsonObject {
+public:
+    void add(const std::string& key, const std::string& literal)
+    {
+        // Appended piece by piece: GCC 12 at -O3 takes "," + a temporary
+        // string for an overlapping copy (-Wrestrict), which the Release
+        // builds stop on.
+        text_ += text_.size() > 1 ? "," : "";
+        text_ += jsonString(key);
+        text_ += ':';
+        text_ += literal;
+    }
+    std::string close() const { return text_ + "}"; }
+
+private:
+    std::string text_ = "{";
+};
+
+// One line a packet: the window's texts under "fields", the same as JSON
+// numbers, true/false and words under "values" (README: "kalvi7-ctl").
 std::string jsonLine(const std::string& time, const Packet& packet)
 {
-    std::string line =
-        "{\"time\":" + jsonString(time) + ",\"type\":\"" + packetTypeName(packet.type) + "\",\"fields\":{";
-    bool first = true;
-    // Appended piece by piece: GCC 12 at -O3 takes "," + a temporary string
-    // for an overlapping copy (-Wrestrict), which the Release builds stop on.
-    auto add = [&](const std::string& key, const std::string& text) {
-        if (!first)
-            line += ',';
-        line += jsonString(key);
-        line += ':';
-        line += jsonString(text);
-        first = false;
-    };
+    JsonObject fields, values;
     if (packet.type == PacketType::Ack) {
-        add("code", std::to_string(packet.ackCode));
-        add("status", packet.ackText);
+        fields.add("code", jsonString(std::to_string(packet.ackCode)));
+        fields.add("status", jsonString(packet.ackText));
+        values.add("code", std::to_string(packet.ackCode));
+        values.add("status", packet.ackText.empty() ? "null" : jsonString(packet.ackText));
     }
-    for (const auto& [field, text] : packet.fields)
-        add(telemetry::legendOf(field).key, text);
-    return line + "}}";
+    for (const telemetry::Shown& shown : packet.shown.fields) {
+        const std::string key = telemetry::legendOf(shown.field).key;
+        fields.add(key, jsonString(shown.text));
+        values.add(key, shown.value);
+    }
+    for (const auto& [key, literal] : packet.shown.extras)
+        values.add(key, literal);
+
+    JsonObject line;
+    line.add("time", jsonString(time));
+    line.add("type", jsonString(packetTypeName(packet.type)));
+    line.add("fields", fields.close());
+    line.add("values", values.close());
+    return line.close();
 }
 
 // The window's way of asking: the telemetry switch set sends the request,
@@ -136,25 +161,6 @@ std::string isoLocalTime(std::chrono::system_clock::time_point time)
                   static_cast<int>(millis < 0 ? millis + 1000 : millis), offset < 0 ? '-' : '+',
                   (offset < 0 ? -offset : offset) / 60, (offset < 0 ? -offset : offset) % 60);
     return text;
-}
-
-std::string jsonString(const std::string& text)
-{
-    std::string quoted = "\"";
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += ch;
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            quoted += escape;
-        } else {
-            quoted += ch;
-        }
-    }
-    return quoted + "\"";
 }
 
 int runStatus(Context& c)

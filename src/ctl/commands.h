@@ -41,6 +41,5 @@ int runCapture(Context& c, std::FILE* file, const std::string& port, std::uint32
 // "2026-12-10T20:01:02.345+03:00": local time with milliseconds and the
 // offset from UTC, without the locale.
 std::string isoLocalTime(std::chrono::system_clock::time_point time);
-std::string jsonString(const std::string& text);
 
 }  // namespace ctl

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "protocol/frame.h"
-#include "telemetry/field_legend.h"
 #include "telemetry/telemetry.h"
 
 namespace ctl {
@@ -73,11 +72,9 @@ void Link::Sink::frameReceived(const protocol::RxBuffer& RxBuf)
     const std::optional<protocol::DevicePacket> value = protocol::readDevicePacket(RxBuf);
     if (!value)
         return;  // host frames echoed back, unknown types: nothing shown
-    form.takeWritten();
-    // The status bar holds only what this frame puts there.
-    form.setStatusText({});
 
-    // A presenter that stops part-way still showed what it wrote before.
+    // The packet moves the request chain exactly as in the window. A
+    // packet that stops part-way still showed what it had before.
     try {
         telemetry::presentPacket(*value, form);
     } catch (...) {
@@ -88,15 +85,13 @@ void Link::Sink::frameReceived(const protocol::RxBuffer& RxBuf)
     Packet packet;
     packet.type = packetTypeOf(*value);
     packet.value = *value;
+    packet.shown = telemetry::describePacket(*value, form.localTime());
+    std::erase_if(packet.shown.fields, [](const telemetry::Shown& shown) { return shown.keep; });
     if (const auto* ack = std::get_if<protocol::AckPacket>(&*value)) {
         packet.ackCode = ack->code;
         // The window shows the codes it knows and leaves the status bar
         // alone for any other.
-        packet.ackText = form.statusText();
-    }
-    for (auto& [field, text] : form.takeWritten()) {
-        if (telemetry::legendOf(field).page == telemetry::Page::Service)
-            packet.fields.emplace_back(field, std::move(text));
+        packet.ackText = packet.shown.status.value_or("");
     }
     link_.onPacket(packet);
 }

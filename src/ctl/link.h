@@ -1,7 +1,7 @@
 // The receiving side of a command: bytes from a source through the frame
-// receiver; each good frame read once into its typed packet, presented on a
-// MemoryForm as the window presents it, and reported with the texts it
-// showed; raw frames too.
+// receiver; each good frame read once into its typed packet, which moves
+// the request chain on a MemoryForm as it does in the window, and is
+// reported with what it shows (telemetry/presentation.h); raw frames too.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include "ctl/memory_form.h"
 #include "protocol/device_packets.h"
 #include "protocol/receiver.h"
+#include "telemetry/presentation.h"
 
 namespace ctl {
 
@@ -23,9 +24,10 @@ const char* packetTypeName(PacketType type);  // "telemetry", ..., "ack"
 
 struct Packet {
     PacketType type = PacketType::Telemetry;
-    // What the packet showed on the service page, in the order written;
-    // the operator page's copies are left out.
-    std::vector<std::pair<telemetry::Field, std::string>> fields;
+    // What the packet showed on the service page, texts and values, in the
+    // window's order; the operator page's copies and the fields it left as
+    // they were are not in it.
+    telemetry::Presentation shown;
     std::uint8_t ackCode = 0;      // Ack only
     std::string ackText;           // Ack only: the status bar's text, "" for a code the window ignores
     protocol::DevicePacket value;  // the packet as read, once, from the frame

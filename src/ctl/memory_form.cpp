@@ -15,12 +15,6 @@ using telemetry::Field;
 void MemoryForm::setText(Field field, const std::string& text)
 {
     texts_[static_cast<std::size_t>(field)] = text;
-    const auto earlier = std::find_if(written_.begin(), written_.end(),
-                                      [field](const auto& write) { return write.first == field; });
-    if (earlier == written_.end())
-        written_.emplace_back(field, text);
-    else
-        earlier->second = text;
 }
 
 std::string MemoryForm::text(Field field) const { return texts_[static_cast<std::size_t>(field)]; }
@@ -55,13 +49,6 @@ telemetry::TimeOfDay MemoryForm::localTime() const
 {
     const std::tm local = localTimeOf(std::time(nullptr)).calendar;
     return {local.tm_hour, local.tm_min, local.tm_sec};
-}
-
-MemoryForm::Written MemoryForm::takeWritten()
-{
-    Written fields;
-    fields.swap(written_);
-    return fields;
 }
 
 }  // namespace ctl

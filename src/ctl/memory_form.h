@@ -1,7 +1,6 @@
 // The window's display fields, editors and request switches held as plain
-// values, so that the decoders and the request chain run unchanged behind
-// a command line. It also keeps the texts written since it was last asked,
-// in order: that is what a packet showed.
+// values, so that the decoders, the request chain and the watchdog run
+// unchanged behind a command line.
 #pragma once
 
 #include <array>
@@ -39,18 +38,12 @@ public:
     // only waits for an acknowledgement asks for nothing else.
     void setMuted(bool muted) { muted_ = muted; }
 
-    // The fields written since the last call with their texts, each once,
-    // in the order of their first write, with the last text written.
-    using Written = std::vector<std::pair<telemetry::Field, std::string>>;
-    Written takeWritten();
-
 private:
     Writer writer_;
     std::array<std::string, telemetry::kFieldCount> texts_{};
     std::array<std::string, telemetry::kEditorCount> edits_{};
     std::array<bool, 5> boxes_{};
     std::string status_;
-    Written written_;
     bool muted_ = false;
 };
 

@@ -15,7 +15,8 @@
 #include <optional>
 
 #include "common/formats.h"
-#include "telemetry/field_writes.h"
+#include "telemetry/presentation.h"
+#include "telemetry/shown_fields.h"
 #include "telemetry/telemetry.h"
 
 namespace telemetry {
@@ -149,6 +150,30 @@ std::optional<Geodetic> convert(real X, real Y, real Z, real Vx, real Vy, real V
 
 }  // namespace
 
+Presentation describeGeodetic(long double X, long double Y, long double Z, long double Vx, long double Vy,
+                              long double Vz)
+{
+    // Every failure is found before the first field is described, so a
+    // failed conversion shows nothing and leaves all fourteen fields as
+    // they were.
+    Presentation shown;
+    const std::optional<Geodetic> g = convert(X, Y, Z, Vx, Vy, Vz);
+    if (!g)
+        return shown;
+    auto add = [&shown](Field field, real value, int digits) {
+        shown.fields.push_back(shown::number(field, formats::fixed(value, 10, digits)));
+    };
+    add(Field::Label77, g->B * kDegreesPerRadian, 6);
+    add(Field::Label78, g->L * kDegreesPerRadian, 6);
+    add(Field::Label79, g->H, 2);
+    add(Field::Label80, g->north, 2);
+    add(Field::Label81, g->east, 2);
+    add(Field::Label82, g->up, 2);
+    add(Field::Label83, g->speed, 2);
+    add(Field::Label85, g->heading, 2);
+    return shown;
+}
+
 void XYZ_to_LBH(FormView& form)
 {
     // Reads back what the service page shows, so the result matches the
@@ -161,21 +186,7 @@ void XYZ_to_LBH(FormView& form)
     const auto Vz = formats::parseDecimal(form.text(Field::Label18));
     if (!X || !Y || !Z || !Vx || !Vy || !Vz)
         return;
-
-    // Every failure is found before the first field is written, so a
-    // failed conversion leaves all fourteen fields as they were.
-    const std::optional<Geodetic> g = convert(*X, *Y, *Z, *Vx, *Vy, *Vz);
-    if (!g)
-        return;
-
-    writeField(form, Field::Label77, formats::fixed(g->B * kDegreesPerRadian, 10, 6));
-    writeField(form, Field::Label78, formats::fixed(g->L * kDegreesPerRadian, 10, 6));
-    writeField(form, Field::Label79, formats::fixed(g->H, 10, 2));
-    writeField(form, Field::Label80, formats::fixed(g->north, 10, 2));
-    writeField(form, Field::Label81, formats::fixed(g->east, 10, 2));
-    writeField(form, Field::Label82, formats::fixed(g->up, 10, 2));
-    writeField(form, Field::Label83, formats::fixed(g->speed, 10, 2));
-    writeField(form, Field::Label85, formats::fixed(g->heading, 10, 2));
+    show(describeGeodetic(*X, *Y, *Z, *Vx, *Vy, *Vz), form);
 }
 
 }  // namespace telemetry

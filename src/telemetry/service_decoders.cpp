@@ -1,70 +1,107 @@
 // Service packets: acknowledgement (0x80), calibration (0x82), settings
-// (0x83) and state (0x84).
+// (0x83) and state (0x84), as the service page and the status bar show
+// them.
 
 #include <string>
 
 #include "common/formats.h"
 #include "protocol/device_packets.h"
 #include "protocol/radio_settings.h"
-#include "telemetry/field_writes.h"
+#include "telemetry/presentation.h"
 #include "telemetry/quantities.h"
+#include "telemetry/shown_fields.h"
 #include "telemetry/telemetry.h"
 
 namespace telemetry {
 namespace {
 
 using namespace quantities;
+using namespace shown;
 
-std::string gainText(std::uint8_t g)
+// A number with its code after it: "403000 кГц (60)".
+Shown withCode(Field field, const std::string& number, const char* unit, const std::string& code)
+{
+    return numberIn(field, number + unit + " (" + code + ")", number);
+}
+
+Shown gain(std::uint8_t g)
 {
     if (const std::optional<long double> dBm = gainDbm(g))
-        return formats::fixed(*dBm, 4, 2) + " дБм (" + formats::decimal(g) + ")";
-    return "Откл. (0)";
+        return withCode(Field::Label68, formats::fixed(*dBm, 4, 2), " дБм", formats::decimal(g));
+    return none(Field::Label68, "Откл. (0)");
 }
 
-std::string correctionText(std::uint16_t v)
+Shown correction(std::uint16_t v)
 {
     if (const std::optional<std::int64_t> hz = correctionHz(v))
-        return formats::decimal(*hz) + " Гц (" + formats::decimal(correctionSteps(v)) + ")";
-    return "Неизвестно (" + formats::decimal(v) + ")";
+        return withCode(Field::Label67, formats::decimal(*hz), " Гц", formats::decimal(correctionSteps(v)));
+    return none(Field::Label67, "Неизвестно (" + formats::decimal(v) + ")");  // outside the 11-bit field
 }
 
-std::string navModeText(std::uint8_t m)
+Shown navMode(std::uint8_t m)
 {
-    return std::string(navModeWord(m)) + " (" + formats::decimal(m) + ")";
+    Shown shown = word(Field::Label70, navModeWord(m));
+    shown.text += " (" + formats::decimal(m) + ")";
+    return shown;
 }
 
-const char* faultText(std::uint8_t faults, int bit) { return flagSet(faults, bit) ? "Нет" : "OK"; }
+// A set fault bit shows "Нет"; the value tells whether the part is healthy.
+Shown health(Field field, std::uint8_t faults, int bit)
+{
+    const bool healthy = !flagSet(faults, bit);
+    return flag(field, healthy ? "OK" : "Нет", healthy);
+}
+
+Shown coefficient(Field field, std::string text) { return number(field, std::move(text)); }
 
 }  // namespace
 
+const char* ackWords(std::uint8_t code)
+{
+    switch (code) {
+    case 2: return "Градуировки сохранены ";
+    case 3: return "Настройки сохранены ";
+    case 4: return "Режим работы передатчика установлен ";
+    default: return nullptr;  // no write of ours answers with another code
+    }
+}
+
+Presentation describeAck(const protocol::AckPacket& p, const TimeOfDay& now)
+{
+    Presentation shown;
+    if (const char* words = ackWords(p.code))
+        shown.status = words + formats::timeHHMMSS(now.hour, now.minute, now.second);
+    return shown;
+}
+
 void presentAck(const protocol::AckPacket& ack, FormView& form)
 {
-    const char* text = nullptr;
-    switch (ack.code) {
-    case 2: text = "Градуировки сохранены "; break;
-    case 3: text = "Настройки сохранены "; break;
-    case 4: text = "Режим работы передатчика установлен "; break;
-    default: return;  // no write of ours answers with another code
-    }
-    const TimeOfDay now = form.localTime();
-    form.setStatusText(text + formats::timeHHMMSS(now.hour, now.minute, now.second));
+    if (ackWords(ack.code))
+        form.setStatusText(*describeAck(ack, form.localTime()).status);
+}
+
+Presentation describeCalibration(const protocol::CalibrationPacket& p)
+{
+    Presentation shown;
+    auto& f = shown.fields;
+    f.push_back(coefficient(Field::Label17, formats::fixed(widened(p.values.a), 6, 5)));
+    f.push_back(coefficient(Field::Label55, formats::fixed(widened(p.values.b), 6, 2)));
+    f.push_back(coefficient(Field::Label56, formats::fixed(widened(p.values.c), 6, 3)));
+    f.push_back(coefficient(Field::Label57, formats::exponent(widened(p.adcT[0]), 8, 7)));
+    f.push_back(coefficient(Field::Label58, formats::fixed(widened(p.adcT[1]), 8, 7)));
+    f.push_back(coefficient(Field::Label59, formats::fixed(widened(p.adcT[2]), 8, 7)));
+    f.push_back(coefficient(Field::Label60, formats::exponent(widened(p.adcH[0]), 8, 7)));
+    f.push_back(coefficient(Field::Label61, formats::fixed(widened(p.adcH[1]), 8, 7)));
+    f.push_back(coefficient(Field::Label62, formats::fixed(widened(p.adcH[2]), 8, 7)));
+    f.push_back(integer(Field::Label63, p.values.number1));
+    f.push_back(integer(Field::Label64, p.values.number2));
+    f.push_back(word(Field::Label65, dateText(p.values.date)));
+    return shown;
 }
 
 void presentCalibration(const protocol::CalibrationPacket& p, FormView& form)
 {
-    writeField(form, Field::Label17, formats::fixed(widened(p.values.a), 6, 5));
-    writeField(form, Field::Label55, formats::fixed(widened(p.values.b), 6, 2));
-    writeField(form, Field::Label56, formats::fixed(widened(p.values.c), 6, 3));
-    writeField(form, Field::Label57, formats::exponent(widened(p.adcT[0]), 8, 7));
-    writeField(form, Field::Label58, formats::fixed(widened(p.adcT[1]), 8, 7));
-    writeField(form, Field::Label59, formats::fixed(widened(p.adcT[2]), 8, 7));
-    writeField(form, Field::Label60, formats::exponent(widened(p.adcH[0]), 8, 7));
-    writeField(form, Field::Label61, formats::fixed(widened(p.adcH[1]), 8, 7));
-    writeField(form, Field::Label62, formats::fixed(widened(p.adcH[2]), 8, 7));
-    writeField(form, Field::Label63, formats::decimal(p.values.number1));
-    writeField(form, Field::Label64, formats::decimal(p.values.number2));
-    writeField(form, Field::Label65, dateText(p.values.date));
+    show(describeCalibration(p), form);
 
     // The editors show the radiosonde's values only while the operator is
     // not typing new ones into them.
@@ -81,30 +118,46 @@ void presentCalibration(const protocol::CalibrationPacket& p, FormView& form)
     form.setChecked(Box::CheckBox33, true);
 }
 
+Presentation describeSettings(const protocol::SettingsPacket& p)
+{
+    Presentation shown;
+    const std::uint8_t f = p.frequencyCode;
+    shown.fields.push_back(withCode(Field::Label66, formats::decimal(protocol::frequencyOfCode(f)), " кГц",
+                                    formats::decimal(f)));
+    shown.fields.push_back(gain(p.gain));
+    shown.fields.push_back(correction(p.correction));
+    const std::uint8_t i = p.biasCode;
+    shown.fields.push_back(
+        withCode(Field::Label69, formats::general(biasMilliamps(i)), " мА", formats::decimal(i)));
+    shown.fields.push_back(navMode(p.navMode));
+
+    shown.extras = {{"frequency_code", formats::decimal(f)},
+                    {"gain_code", formats::decimal(p.gain)},
+                    {"frequency_correction_code", formats::decimal(p.correction)},
+                    {"vco_bias_code", formats::decimal(i)},
+                    {"nav_mode_code", formats::decimal(p.navMode)}};
+    return shown;
+}
+
 void presentSettings(const protocol::SettingsPacket& p, FormView& form)
 {
-    const std::uint8_t f = p.frequencyCode;
-    writeField(form, Field::Label66,
-               formats::decimal(protocol::frequencyOfCode(f)) + " кГц (" + formats::decimal(f) + ")");
-    writeField(form, Field::Label68, gainText(p.gain));
-    writeField(form, Field::Label67, correctionText(p.correction));
-
-    const std::uint8_t i = p.biasCode;
-    writeField(form, Field::Label69,
-               formats::general(biasMilliamps(i)) + " мА (" + formats::decimal(i) + ")");
-    writeField(form, Field::Label70, navModeText(p.navMode));
-
+    show(describeSettings(p), form);
     form.setChecked(Box::CheckBox33, false);
     form.setChecked(Box::CheckBox43, true);
 }
 
+Presentation describeState(const protocol::StatePacket& p)
+{
+    Presentation shown;
+    shown.fields.push_back(health(Field::Label74, p.faults, 0));  // transmitter PLL
+    shown.fields.push_back(health(Field::Label75, p.faults, 1));  // navigation module link
+    shown.fields.push_back(health(Field::Label76, p.faults, 7));  // pressure sensor link
+    return shown;
+}
+
 void presentState(const protocol::StatePacket& p, FormView& form)
 {
-    const std::uint8_t flags = p.faults;                    // a set bit is a fault
-    writeField(form, Field::Label74, faultText(flags, 0));  // transmitter PLL
-    writeField(form, Field::Label75, faultText(flags, 1));  // navigation module link
-    writeField(form, Field::Label76, faultText(flags, 7));  // pressure sensor link
-
+    show(describeState(p), form);
     form.setChecked(Box::CheckBox43, false);
     form.setRadioButton1(false);
 }

@@ -1,100 +1,109 @@
 // Telemetry packet (type 0x81): live navigation and meteorological values,
-// presented as the service page's texts.
+// as the service page shows them.
 
 #include <string>
 
 #include "common/formats.h"
 #include "protocol/device_packets.h"
-#include "telemetry/field_writes.h"
+#include "telemetry/presentation.h"
 #include "telemetry/quantities.h"
+#include "telemetry/shown_fields.h"
 #include "telemetry/telemetry.h"
 
 namespace telemetry {
 namespace {
 
 using namespace quantities;
+using namespace shown;
 
-// Every number shown in the 18-digit general format of formats.h.
-std::string shown(long double value) { return formats::general(value); }
+// Every scaled reading is shown in the general format of formats.h.
+Shown reading(Field field, long double value) { return number(field, formats::general(value)); }
 
-const char* const kNoSensor = "нет датчика";
-
-std::string orNoSensor(const std::optional<long double>& value) { return value ? shown(*value) : kNoSensor; }
-
-const char* validityText(std::uint8_t flags, int bit)
+Shown sensor(Field field, const std::optional<long double>& value)
 {
-    return flagSet(flags, bit) ? "достоверно" : "недостоверно";
+    return value ? reading(field, *value) : none(field, "нет датчика");
 }
 
-void writeNavigationTime(const protocol::TelemetryPacket& p, FormView& form)
+Shown validity(Field field, std::uint8_t flags, int bit)
 {
-    const int hour = p.hour;
-    const int minute = p.minute;
-    const int second = p.second;
+    const bool valid = flagSet(flags, bit);
+    return flag(field, valid ? "достоверно" : "недостоверно", valid);
+}
+
+bool isTimeOfDay(const protocol::TelemetryPacket& p)
+{
     const int millisecond = 4 * p.quarterMilliseconds;  // shown nowhere, but must be a valid time
-    if (hour > 23 || minute > 59 || second > 59 || millisecond > 999)
-        throw DecodeError("Недопустимое время навигационного решения");
-    writeField(form, Field::Label6, formats::timeHNNSS(hour, minute, second));
+    return p.hour <= 23 && p.minute <= 59 && p.second <= 59 && millisecond <= 999;
 }
 
-void writeNavigation(const protocol::TelemetryPacket& p, FormView& form)
+void addNavigation(const protocol::TelemetryPacket& p, std::vector<Shown>& fields)
 {
-    writeField(form, Field::Label7, shown(scaled(p.x, 100)));
-    writeField(form, Field::Label8, shown(scaled(p.y, 100)));
-    writeField(form, Field::Label9, shown(scaled(p.z, 100)));
-    writeField(form, Field::Label12, shown(scaled(p.vx, 100)));
-    writeField(form, Field::Label13, shown(scaled(p.vy, 100)));
-    writeField(form, Field::Label18, shown(scaled(p.vz, 100)));
+    fields.push_back(reading(Field::Label7, scaled(p.x, 100)));
+    fields.push_back(reading(Field::Label8, scaled(p.y, 100)));
+    fields.push_back(reading(Field::Label9, scaled(p.z, 100)));
+    fields.push_back(reading(Field::Label12, scaled(p.vx, 100)));
+    fields.push_back(reading(Field::Label13, scaled(p.vy, 100)));
+    fields.push_back(reading(Field::Label18, scaled(p.vz, 100)));
 
-    writeField(form, Field::Label21, formats::decimal(p.satellites));
+    fields.push_back(integer(Field::Label21, p.satellites));
 
-    writeField(form, Field::Label22, shown(scaled(p.positionAccuracy, 10)));
-    writeField(form, Field::Label23, shown(scaled(p.velocityAccuracy, 10)));
-    writeField(form, Field::Label24, shown(scaled(p.pdop, 100)));
+    fields.push_back(reading(Field::Label22, scaled(p.positionAccuracy, 10)));
+    fields.push_back(reading(Field::Label23, scaled(p.velocityAccuracy, 10)));
+    fields.push_back(reading(Field::Label24, scaled(p.pdop, 100)));
 
     const std::uint8_t flags = p.navigationFlags;
-    // Fix types without a text leave Label25 as it was; its copy is still
+    // Fix types without a word leave Label25 as it was; its copy is still
     // written from it, as on every telemetry packet.
-    if (const char* fix = fixTypeWord(flags))
-        writeField(form, Field::Label25, fix);
-    else
-        copyToOperatorPage(form, Field::Label25);
-    writeField(form, Field::Label44, validityText(flags, 5));  // GPS time
-    writeField(form, Field::Label26, validityText(flags, 6));  // week number
-    writeField(form, Field::Label40, validityText(flags, 7));  // UTC time
+    const char* fix = fixTypeWord(flags);
+    fields.push_back(fix ? word(Field::Label25, fix) : kept(Field::Label25));
+    fields.push_back(validity(Field::Label44, flags, 5));  // GPS time
+    fields.push_back(validity(Field::Label26, flags, 6));  // week number
+    fields.push_back(validity(Field::Label40, flags, 7));  // UTC time
 }
 
-void writeMeteo(const protocol::TelemetryPacket& p, FormView& form)
+void addMeteo(const protocol::TelemetryPacket& p, std::vector<Shown>& fields)
 {
-    writeField(form, Field::Label47, orNoSensor(temperatureCelsius(p)));
-    writeField(form, Field::Label48, orNoSensor(humidityPercent(p)));
-    writeField(form, Field::Label49, orNoSensor(pressureHectopascals(p)));
+    fields.push_back(sensor(Field::Label47, temperatureCelsius(p)));
+    fields.push_back(sensor(Field::Label48, humidityPercent(p)));
+    fields.push_back(sensor(Field::Label49, pressureHectopascals(p)));
 }
 
-void writeRawReadings(const protocol::TelemetryPacket& p, FormView& form)
+void addRawReadings(const protocol::TelemetryPacket& p, Presentation& shown)
 {
-    writeField(form, Field::Label50, shown(scaled(p.temperatureChannel, 100)));
-    writeField(form, Field::Label51, shown(scaled(p.humidityChannel, 100)));
+    shown.fields.push_back(reading(Field::Label50, scaled(p.temperatureChannel, 100)));
+    shown.fields.push_back(reading(Field::Label51, scaled(p.humidityChannel, 100)));
 
     const std::uint16_t mcuReading = p.mcuTemperatureAdc;
-    const long double volts = mcuVolts(mcuReading);
-    writeField(form, Field::Label52,
-               formats::decimal(mcuReading) + " (" + formats::fixed(volts, 3, 2) + " В)");
+    const std::string volts = formats::fixed(mcuVolts(mcuReading), 3, 2);
+    shown.fields.push_back(numberIn(Field::Label52, formats::decimal(mcuReading) + " (" + volts + " В)",
+                                    formats::decimal(mcuReading)));
+    shown.extras.emplace_back("adc_mcu_temperature_volts", json_text::jsonNumber(volts));
 
-    writeField(form, Field::Label53, formats::decimal(p.batteryAdc));
+    shown.fields.push_back(integer(Field::Label53, p.batteryAdc));
 }
 
 }  // namespace
 
+Presentation describeTelemetry(const protocol::TelemetryPacket& p)
+{
+    Presentation shown;
+    shown.fields.push_back(integer(Field::Label4, p.firmware));
+    shown.fields.push_back(integer(Field::Label5, p.packetNumber));
+    if (!isTimeOfDay(p)) {
+        shown.stopped = "Недопустимое время навигационного решения";  // nothing below is shown
+        return shown;
+    }
+    shown.fields.push_back(word(Field::Label6, formats::timeHNNSS(p.hour, p.minute, p.second)));
+    addNavigation(p, shown.fields);
+    addMeteo(p, shown.fields);
+    addRawReadings(p, shown);
+    return shown;
+}
+
 void presentTelemetry(const protocol::TelemetryPacket& p, FormView& form)
 {
     form.setRadioButton1(true);
-    writeField(form, Field::Label4, formats::decimal(p.firmware));
-    writeField(form, Field::Label5, formats::decimal(p.packetNumber));
-    writeNavigationTime(p, form);  // throws on an impossible time: nothing below runs
-    writeNavigation(p, form);
-    writeMeteo(p, form);
-    writeRawReadings(p, form);
+    show(describeTelemetry(p), form);  // throws on an impossible time: nothing below runs
 
     XYZ_to_LBH(form);
 
