@@ -308,7 +308,7 @@ bool TForm1::event(QEvent* e)
 {
     ByteMessageRelay::arrived(e);
     if (e->type() == ByteMessageRelay::wakeType()) {
-        byteQueue_.deliver();
+        byteRelay_.deliver();
         return true;
     }
     if (e->type() == ByteEvent::eventType()) {

@@ -76,7 +76,7 @@ public:
 
     const protocol::FrameReceiver& receiver() const { return *receiver_; }
     // Where the reader thread's byte messages wait for the window.
-    ByteMessageRelay& byteQueue() { return byteQueue_; }
+    ByteMessageRelay& byteQueue() { return byteRelay_; }
     Ui::TForm1* ui() const { return ui_.get(); }
 
     // For tests only: the watchdog's interval (the program keeps 3000 ms).
@@ -121,7 +121,7 @@ private:
     std::unique_ptr<Ui::TForm1> ui_;
     std::unique_ptr<protocol::FrameReceiver> receiver_;  // owns RxBuf
     QTimer Timer3;
-    ByteMessageRelay byteQueue_{this};
+    ByteMessageRelay byteRelay_{this};
     std::array<QLabel*, telemetry::kFieldCount> fields_{};
     std::array<QLineEdit*, telemetry::kEditorCount> editors_{};
     std::array<QCheckBox*, 5> boxes_{};

@@ -77,7 +77,7 @@ void TForm1::FormCreate()
 
     // The receiver exists before the port opens, so no byte can come first.
     receiver_ = std::make_unique<protocol::FrameReceiver>(static_cast<protocol::ReceiverSink&>(*this));
-    PortUnit::SetByteMessageTarget(&ByteMessageRelay::post, &byteQueue_);
+    PortUnit::SetByteMessageTarget(&ByteMessageRelay::post, &byteRelay_);
 
     PortSetting();
 }
