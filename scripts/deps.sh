@@ -12,13 +12,15 @@ KALVI7_TEST_PACKAGES=(libgtest-dev libgmock-dev clang clang-14 libclang-rt-14-de
                       g++-mingw-w64-x86-64 libbenchmark-dev
                       proj-bin locales
                       lintian desktop-file-utils appstream groff-base dpkg-dev file
-                      clang-format-14)
+                      clang-format-14 python3-jsonschema)
 # proj-bin: PROJ's cct, the independent reference the geodetic conversion is
 #   compared with; locales: the locale sources the window is tested under;
 # lintian, desktop-file-utils, appstream, groff-base, dpkg-dev, file: the
 #   package, its desktop entry, metainfo and manual pages are checked;
 # clang-format-14: every C++ file must stand as .clang-format lays it out
 #   (pinned: another version lays some lines out differently).
+# python3-jsonschema: kalvi7-ctl's watch --json lines are checked against
+#   their published schema by a validator made for JSON Schema, not by ours.
 # What scripts/screenshots.sh adds: a virtual display, the grab and crop
 # tools, and Qt's GTK platform theme, through which the window takes GTK's
 # Adwaita dark palette for the dark pictures.
