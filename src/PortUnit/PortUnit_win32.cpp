@@ -1,16 +1,7 @@
 // The serial port driver on Windows: overlapped I/O on the COM port, a
 // reader thread that waits for received characters, one overlapped write
 // per byte.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef _WIN32_WINNT
-#define _WIN32_WINNT 0x0601  // CancelIoEx
-#endif
-#include <windows.h>
+#include "common/windows_api.h"
 
 #include "PortUnit/PortUnit.h"
 

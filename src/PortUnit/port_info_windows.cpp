@@ -2,13 +2,7 @@
 // through SetupAPI without opening the port: the friendly name, the maker
 // of its driver package, the driver service, and the USB ids and serial
 // number its device instance id carries.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "common/windows_api.h"
 
 #include <cfgmgr32.h>
 #include <setupapi.h>

@@ -26,9 +26,6 @@
 #include <unistd.h>
 #include <csignal>
 
-using Unit1::TForm1;
-namespace errorbox = Unit1::errorbox;
-
 namespace {
 
 // SIGTERM, SIGINT and SIGHUP end the program the way the close box does.
@@ -68,6 +65,9 @@ void onTerminationSignals(QObject& owner, std::function<void()> handler)
 
 }  // namespace
 #endif
+
+using Unit1::TForm1;
+namespace errorbox = Unit1::errorbox;
 
 namespace {
 

@@ -3,7 +3,7 @@
 // so the text may come after the next prompt; it still comes.
 #include "app/parent_console.h"
 
-#include <windows.h>
+#include "common/windows_api.h"
 
 #include <cstdio>
 

@@ -3,7 +3,7 @@
 #include "app/user_folder.h"
 #include "app/user_folder_base.h"
 
-#include <windows.h>
+#include "common/windows_api.h"
 
 #include <string>
 

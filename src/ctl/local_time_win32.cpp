@@ -1,13 +1,7 @@
 // The C library's localtime would take a TZ variable in the environment
 // (which some shells set, in their own notation) over the zone Windows is
 // set to; the window's clock reads the zone, and so does this.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "common/windows_api.h"
 
 #include <cstdint>
 

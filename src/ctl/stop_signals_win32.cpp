@@ -1,13 +1,7 @@
 // Ctrl+C, Ctrl+Break, a closed console window, a logoff or a shutdown all
 // ask for the same orderly end. The system calls the handler on a thread
 // of its own, so the flag is atomic rather than a signal's sig_atomic_t.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "common/windows_api.h"
 
 #include <atomic>
 

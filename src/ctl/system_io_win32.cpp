@@ -2,13 +2,7 @@
 // shows a console's text in UTF-16 too; the program's own text is UTF-8.
 // The conversions sit here, at the edge, so the commands print and read
 // the same bytes as on Linux.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "common/windows_api.h"
 // after windows.h
 #include <fcntl.h>
 #include <io.h>

@@ -12,7 +12,7 @@
 #include <utility>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "common/windows_api.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>

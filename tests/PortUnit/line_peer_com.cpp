@@ -8,13 +8,7 @@
 // Under Wine, tests/wine/null_modem.cpp makes the pair from two
 // pseudo-terminals and copies bytes between them; on a Windows machine, two
 // real ports joined by a null-modem cable (or a virtual pair) do.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "common/windows_api.h"
 
 #include <tlhelp32.h>
 

@@ -14,10 +14,7 @@
 #include "PortUnit/PortUnit.h"
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "common/windows_api.h"
 #else
 #include <time.h>
 #endif

@@ -1,9 +1,6 @@
 // What only the Windows driver does: COM port names, and the device
 // manager's facts behind the selector's tool tips.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "common/windows_api.h"
 
 #include "PortUnit/PortUnit.h"
 #include "byte_sink.h"

@@ -11,10 +11,7 @@
 #include "common/formats.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "common/windows_api.h"
 #endif
 
 namespace {

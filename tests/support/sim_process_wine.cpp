@@ -6,10 +6,7 @@
 // port's name, "COM21", as an operator writes it into settings.INI.
 #include "support/sim_process.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "common/windows_api.h"
 
 #include <cstdlib>
 #include <filesystem>
