@@ -163,10 +163,14 @@ std::string isoLocalTime(std::chrono::system_clock::time_point time)
     return text;
 }
 
-int runStatus(Context& c)
+int runStatus(Context& c, bool json)
 {
-    // One block a packet, the last of each kind.
-    std::array<std::optional<Packet>, 4> blocks;
+    // One block a packet, the last of each kind, with the time it came.
+    struct Block {
+        Packet packet;
+        std::string time;
+    };
+    std::array<std::optional<Block>, 4> blocks;
     Clock::time_point until = Clock::now() + c.timing.quiet;
     c.link.onPacket = [&](const Packet& packet) {
         if (packet.type == PacketType::Ack)
@@ -174,7 +178,7 @@ int runStatus(Context& c)
         auto& block = blocks[static_cast<std::size_t>(packet.type)];
         if (!block)
             until = Clock::now() + c.timing.quiet;  // a new kind came: the wait starts afresh
-        block = packet;
+        block = Block{packet, isoLocalTime(std::chrono::system_clock::now())};
     };
     auto all = [&] {
         for (const auto& block : blocks)
@@ -190,11 +194,12 @@ int runStatus(Context& c)
 
     std::string missing;
     for (std::size_t i = 0; i < blocks.size(); ++i) {
-        if (blocks[i]) {
-            printBlock(c.out, *blocks[i], packetTypeName(static_cast<PacketType>(i)));
-        } else {
+        if (!blocks[i])
             missing += std::string(missing.empty() ? "" : ", ") + packetTypeName(static_cast<PacketType>(i));
-        }
+        else if (json)
+            c.out << jsonLine(blocks[i]->time, blocks[i]->packet) << '\n';
+        else
+            printBlock(c.out, blocks[i]->packet, packetTypeName(static_cast<PacketType>(i)));
     }
     if (missing.empty())
         return kExitOk;

@@ -30,7 +30,8 @@ struct Context {
     bool continuedMode = false;  // cyclic telemetry, as settings.INI sets the window's switch
 };
 
-int runStatus(Context& c);
+// json: one watch --json line a packet kind instead of the blocks.
+int runStatus(Context& c, bool json = false);
 int runWatch(Context& c, WatchFormat format);
 int runSet(Context& c, Setting setting, std::int64_t value);
 int runWriteCalibration(Context& c, const Options& options);

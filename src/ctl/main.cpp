@@ -138,7 +138,9 @@ int main(int argc, char* argv[])
     int status = ctl::kExitOk;
     try {
         switch (options.command) {
-        case ctl::Command::Status: status = ctl::runStatus(context); break;
+        case ctl::Command::Status:
+            status = ctl::runStatus(context, options.format == ctl::WatchFormat::Json);
+            break;
         case ctl::Command::Watch: status = ctl::runWatch(context, options.format); break;
         case ctl::Command::Set: status = ctl::runSet(context, options.setting, options.value); break;
         case ctl::Command::WriteCalibration: status = ctl::runWriteCalibration(context, options); break;

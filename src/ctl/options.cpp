@@ -149,8 +149,9 @@ Options parseOptions(const std::vector<std::string>& args)
 
     if (command == "status") {
         o.command = Command::Status;
-        expectWords(1, "status");
-        allowOnly({});
+        expectWords(1, "status [--json]");
+        allowOnly({"--json"});
+        o.format = json ? WatchFormat::Json : WatchFormat::Plain;
     } else if (command == "watch") {
         o.command = Command::Watch;
         expectWords(1, "watch [--json|--raw]");
@@ -230,11 +231,11 @@ Options:
   --version         show the version
 
 Commands:
-  status            ask for telemetry, calibration, settings and state once
+  status [--json]   ask for telemetry, calibration, settings and state once
                     and print every field as "caption<TAB>text", one block a
                     packet under "# telemetry", "# calibration", "# settings",
-                    "# state"; waits until all four came or 5 s pass without
-                    a new one
+                    "# state" (--json: one watch --json line a packet); waits
+                    until all four came or 5 s pass without a new one
   watch [--json|--raw]
                     print every packet as it comes until SIGINT or SIGTERM
                     (Ctrl+C; on Windows also Ctrl+Break, a closed console):

@@ -28,7 +28,7 @@ struct Options {
     std::optional<std::uint32_t> baud;
     Command command = Command::None;
 
-    WatchFormat format = WatchFormat::Plain;  // watch
+    WatchFormat format = WatchFormat::Plain;  // watch; status: Plain or Json
 
     Setting setting = Setting::Frequency;  // set
     std::int64_t value = 0;                // kHz, mode index (0 both, 1 GLONASS, 2 GPS) or gain

@@ -14,11 +14,14 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "ctl_harness.h"
 #include "edge_packets.h"
 #include "json_literals.h"
+#include "support/sim_process.h"
 #include "value_agreement.h"
 #include "watch_runs.h"
 
@@ -394,6 +397,28 @@ const Breakage kBreakages[] = {
     {"fields on a silent line", "", "", "additionalProperties",
      [](Json&, Json&, Json& line) { line.set("fields", Json::object()); }},
 };
+
+// status --json: the same lines as watch --json, one a packet kind, in the
+// order of the plain blocks, each passing both checks.
+TEST(StatusJson, OneLineAPacketKindPassingBothChecks)
+{
+    support::SimProcess sim({"--warmup", "0"});
+    const Result r = runCtl({"--port", sim.linePath(), "status", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines;
+    std::istringstream out(r.out);
+    for (std::string line; std::getline(out, line);)
+        lines.push_back(line);
+    std::vector<std::string> types;
+    for (const std::string& line : lines) {
+        const Json json = parsed(line);
+        types.push_back(typeOf(json));
+        EXPECT_EQ(joined(valueDisagreements(json)), "") << line;
+    }
+    EXPECT_EQ(types, (std::vector<std::string>{"telemetry", "calibration", "settings", "state"}));
+    const Checked checked = checkWithSchema(lines, {});
+    EXPECT_EQ(checked.status, 0) << checked.report;
+}
 
 TEST(WatchJson, TheSchemaRefusesBrokenLines)
 {
