@@ -95,6 +95,7 @@ TForm1::TForm1(QWidget* parent)
     // then stands in, not whatever face the system lists first.
     setFont(windowfont::withArialTwins(font()));
     findWidgets();
+    setRadioSettingRanges();
     // The value fields change many times a second: each keeps a picture of
     // what lies beneath it instead of having it redrawn every time.
     new FieldBackdrops(*this, std::vector<QLabel*>(fields_.begin(), fields_.end()));

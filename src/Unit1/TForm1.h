@@ -113,6 +113,9 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // The frequency and gain spin boxes take their ranges from the one
+    // home of the radio settings, not from the layout.
+    void setRadioSettingRanges();
     void wireWindow();   // TForm1.cpp
     void wireEditors();  // TForm1_editors.cpp
     // Key filter of Edit1..Edit6; returns true when the key is consumed.

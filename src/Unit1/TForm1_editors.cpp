@@ -19,14 +19,12 @@
 #include "editors/editor_keys.h"
 #include "editors/editor_texts.h"
 #include "protocol/host_frames.h"
+#include "protocol/radio_settings.h"
 #include "ui_TForm1.h"
 
 namespace Unit1 {
 
 namespace {
-
-constexpr std::int64_t kFrequencyMinimum = 400000;  // kHz, SpinEdit15's lowest value
-constexpr std::int64_t kGainMinimum = 0;            // SpinEdit1's lowest value
 
 using CalibrationEdits = std::array<QLineEdit*, telemetry::kEditorCount>;
 
@@ -118,9 +116,18 @@ void TForm1::wireEditors()
         windowcolours::followEditMode(*edit);
 }
 
+void TForm1::setRadioSettingRanges()
+{
+    ui_->SpinEdit15->setRange(static_cast<int>(protocol::kFrequencyLowestKHz),
+                              static_cast<int>(protocol::kFrequencyHighestKHz));
+    ui_->SpinEdit15->setSingleStep(static_cast<int>(protocol::kFrequencyStepKHz));
+    ui_->SpinEdit1->setRange(protocol::kGainLowest, protocol::kGainHighest);
+}
+
 void TForm1::SpeedButton1Click()
 {
-    const std::int64_t kHz = editors::spinValue(ui_->SpinEdit15->text().toStdString(), kFrequencyMinimum);
+    const std::int64_t kHz =
+        editors::spinValue(ui_->SpinEdit15->text().toStdString(), protocol::kFrequencyLowestKHz);
     for (std::uint8_t byte : protocol::buildFrequencyCommand(protocol::frequencyCode(kHz)))
         writeComByte(byte);
 }
@@ -134,7 +141,7 @@ void TForm1::SpeedButton2Click()
 
 void TForm1::SpeedButton3Click()
 {
-    const std::int64_t gain = editors::spinValue(ui_->SpinEdit1->text().toStdString(), kGainMinimum);
+    const std::int64_t gain = editors::spinValue(ui_->SpinEdit1->text().toStdString(), protocol::kGainLowest);
     for (std::uint8_t byte : protocol::buildGainCommand(static_cast<std::uint8_t>(gain & 0xFF)))
         writeComByte(byte);
 }

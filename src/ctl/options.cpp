@@ -2,16 +2,28 @@
 
 #include <charconv>
 #include <cmath>
+#include <string>
 
 #include "editors/calibration_check.h"
 #include "editors/editor_keys.h"
+#include "protocol/radio_settings.h"
 #include "telemetry/field_legend.h"
 
 namespace ctl {
 
-const telemetry::Field kCalibrationFields[6] = {telemetry::Field::Label17, telemetry::Field::Label55,
-                                                telemetry::Field::Label56, telemetry::Field::Label63,
-                                                telemetry::Field::Label64, telemetry::Field::Label65};
+using protocol::kFrequencyHighestKHz;
+using protocol::kFrequencyLowestKHz;
+using protocol::kFrequencyStepKHz;
+using protocol::kGainHighest;
+using protocol::kGainLowest;
+
+// The fields the calibration editors show, in the editors' order.
+const telemetry::Field kCalibrationFields[6] = {
+#define KALVI7_SOURCE(name, field) telemetry::Field::field,
+    KALVI7_CALIBRATION_EDITORS(KALVI7_SOURCE)
+#undef KALVI7_SOURCE
+};
+static_assert(telemetry::kEditorCount == 6);
 
 namespace {
 
@@ -39,11 +51,6 @@ double toSeconds(const std::string& name, const std::string& text)
         fail(name + ": '" + text + "' is not a number of seconds above 0 and at most 86400");
     return value;
 }
-
-constexpr std::int64_t kFrequencyLowest = 400000;  // kHz, the window's editor range
-constexpr std::int64_t kFrequencyHighest = 406000;
-constexpr std::int64_t kFrequencyStep = 50;
-constexpr std::int64_t kGainHighest = 63;
 
 const char* const kCalibrationOptions[6] = {"--a", "--b", "--c", "--number", "--board", "--date"};
 
@@ -167,11 +174,12 @@ Options parseOptions(const std::vector<std::string>& args)
         const std::string& text = words[2];
         if (what == "frequency") {
             o.setting = Setting::Frequency;
-            o.value = toInteger("frequency", text, kFrequencyLowest, kFrequencyHighest);
+            o.value = toInteger("frequency", text, kFrequencyLowestKHz, kFrequencyHighestKHz);
             // The window's editor steps by 50 kHz; a frequency between the
             // steps would silently become the one below.
-            if ((o.value - kFrequencyLowest) % kFrequencyStep != 0)
-                fail("frequency: " + text + " kHz is not a multiple of 50 kHz from 400000");
+            if ((o.value - kFrequencyLowestKHz) % kFrequencyStepKHz != 0)
+                fail("frequency: " + text + " kHz is not a multiple of " + std::to_string(kFrequencyStepKHz) +
+                     " kHz from " + std::to_string(kFrequencyLowestKHz));
         } else if (what == "nav-mode") {
             o.setting = Setting::NavMode;
             if (text == "both")
@@ -184,7 +192,7 @@ Options parseOptions(const std::vector<std::string>& args)
                 fail("nav-mode: '" + text + "' is none of gps, glonass, both");
         } else if (what == "gain") {
             o.setting = Setting::Gain;
-            o.value = toInteger("gain", text, 0, kGainHighest);
+            o.value = toInteger("gain", text, kGainLowest, kGainHighest);
         } else {
             fail("set: '" + what + "' is none of frequency, nav-mode, gain");
         }
@@ -218,7 +226,9 @@ Options parseOptions(const std::vector<std::string>& args)
 
 const char* helpText()
 {
-    return R"(Usage: kalvi7-ctl [--port PORT] [--baud N] COMMAND [ARGUMENT]...
+    // The ranges come from the radio settings' one home; the rest is text.
+    static const std::string text =
+        std::string(R"(Usage: kalvi7-ctl [--port PORT] [--baud N] COMMAND [ARGUMENT]...
 Talks to a KALVI-7 radiosonde on a serial port from a shell or a script, with
 the same protocol, request chain and texts as the kalvi7 window.
 
@@ -243,9 +253,12 @@ Commands:
                     --json one object a line, --raw each frame in hex with its
                     CRC verdict; a silent line gives "# silent" and telemetry
                     is asked for again
-  set frequency KHZ 400000..406000 in steps of 50
-  set nav-mode gps|glonass|both
-  set gain N        0..63; locked unless settings.INI has AmplSetEnable=1
+)") + "  set frequency KHZ " +
+        std::to_string(kFrequencyLowestKHz) + ".." + std::to_string(kFrequencyHighestKHz) + " in steps of " +
+        std::to_string(kFrequencyStepKHz) + "\n" + R"(  set nav-mode gps|glonass|both
+)" + "  set gain N        " +
+        std::to_string(kGainLowest) + ".." + std::to_string(kGainHighest) +
+        R"(; locked unless settings.INI has AmplSetEnable=1
                     send the window's command, then wait up to 3 s for the
                     acknowledgement and print it
   write-calibration [--a X] [--b X] [--c X] [--number N] [--board N]
@@ -266,6 +279,7 @@ Exit status:
   4  the port did not open (missing, no permission, held by another program)
   5  the radiosonde acknowledged something else than the command expects
 )";
+    return text.c_str();
 }
 
 }  // namespace ctl
