@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "calibration_bits.h"
 #include "protocol/device_packets.h"
 #include "protocol/frame.h"
 #include "protocol/host_frames.h"
@@ -270,26 +271,15 @@ TEST(DevicePackets, ReadsThePacketItsTypeByteNames)
 // written, bit for bit, and zeros for the channel coefficients it leaves out.
 TEST(DevicePackets, CalibrationWriteReadsBackWithTheCalibrationLayout)
 {
-    struct Case {
-        const char* what;
-        std::uint32_t a, b, c;  // the singles' bits
-        std::uint32_t number1, number2, date;
-    };
-    const Case cases[] = {
+    const CalibrationBits cases[] = {
         {"factory values", 0x3FC00000, 0xC2200000, 0x43889333, 240315, 1187, 150324},
         {"NaN payloads and minus zero", 0x7F800001, 0xFFC12345, 0x80000000, 0, 0, 0},
         {"infinities and the smallest subnormal", 0x7F800000, 0xFF800000, 0x00000001, 4294967295, 2147483648,
          311299},
         {"largest finite and a negative subnormal", 0x7F7FFFFF, 0xFF7FFFFF, 0x80000001, 1, 0x01020304, 10203},
     };
-    for (const Case& c : cases) {
-        CalibrationValues written;
-        written.a = std::bit_cast<float>(c.a);
-        written.b = std::bit_cast<float>(c.b);
-        written.c = std::bit_cast<float>(c.c);
-        written.number1 = c.number1;
-        written.number2 = c.number2;
-        written.date = c.date;
+    for (const CalibrationBits& c : cases) {
+        const CalibrationValues written = c.values();
         const CalibrationFrame wire = buildCalibrationWrite(written);
 
         // Body offset k of the packet is body offset k + 2 of the write,

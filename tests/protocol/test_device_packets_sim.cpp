@@ -15,6 +15,7 @@
 #include <variant>
 #include <vector>
 
+#include "calibration_bits.h"
 #include "protocol/device_packets.h"
 #include "protocol/frame.h"
 #include "protocol/host_frames.h"
@@ -302,26 +303,15 @@ TEST(DevicePacketsFromTheSimulator, SettingsWritesComeBackInTheSettingsPacket)
 // the factory set them.
 TEST(DevicePacketsFromTheSimulator, CalibrationWriteComesBackInTheCalibrationPacket)
 {
-    struct Case {
-        const char* what;
-        std::uint32_t a, b, c;  // the singles' bits
-        std::uint32_t number1, number2, date;
-    };
-    const Case cases[] = {
+    const CalibrationBits cases[] = {
         {"ordinary values", std::bit_cast<std::uint32_t>(2.25f), std::bit_cast<std::uint32_t>(-39.5f),
          std::bit_cast<std::uint32_t>(0.001f), 123456, 654321, 311218},
         {"NaN payloads and minus zero", 0x7F800001, 0xFFC12345, 0x80000000, 0, 0, 0},
         {"infinities and subnormals", 0x7F800000, 0xFF800000, 0x80000001, 4294967295, 2147483648, 10203},
     };
     sim::Radiosonde sonde({}, 0, 0, 1);
-    for (const Case& c : cases) {
-        CalibrationValues written;
-        written.a = std::bit_cast<float>(c.a);
-        written.b = std::bit_cast<float>(c.b);
-        written.c = std::bit_cast<float>(c.c);
-        written.number1 = c.number1;
-        written.number2 = c.number2;
-        written.date = c.date;
+    for (const CalibrationBits& c : cases) {
+        const CalibrationValues written = c.values();
         const sim::Reply reply = sonde.handleHostFrame(bodyOf(buildCalibrationWrite(written)), kMarch15);
         ASSERT_EQ(reply.frames.size(), 1u) << c.what << ": the key or the length was refused";
         EXPECT_EQ(receivedAs<AckPacket>(reply.frames[0]).code, PT_CALIB_WRITE) << c.what;
