@@ -115,9 +115,9 @@ protected:
 private:
     // The frequency and gain spin boxes take their ranges from the one
     // home of the radio settings, not from the layout.
-    void setRadioSettingRanges();
-    void wireWindow();   // TForm1.cpp
-    void wireEditors();  // TForm1_editors.cpp
+    void setRadioSettingRanges();  // TForm1_editors.cpp
+    void wireWindow();             // TForm1.cpp
+    void wireEditors();            // TForm1_editors.cpp
     // Key filter of Edit1..Edit6; returns true when the key is consumed.
     bool Edit1KeyPress(QLineEdit* sender, QKeyEvent* key);  // TForm1_editors.cpp
 

@@ -175,8 +175,8 @@ Options parseOptions(const std::vector<std::string>& args)
         if (what == "frequency") {
             o.setting = Setting::Frequency;
             o.value = toInteger("frequency", text, kFrequencyLowestKHz, kFrequencyHighestKHz);
-            // The window's editor steps by 50 kHz; a frequency between the
-            // steps would silently become the one below.
+            // The window's editor steps along the grid; a frequency between
+            // its steps would silently become the one below.
             if ((o.value - kFrequencyLowestKHz) % kFrequencyStepKHz != 0)
                 fail("frequency: " + text + " kHz is not a multiple of " + std::to_string(kFrequencyStepKHz) +
                      " kHz from " + std::to_string(kFrequencyLowestKHz));

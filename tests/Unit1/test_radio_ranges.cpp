@@ -8,6 +8,9 @@
 #include <QMainWindow>
 #include <QSpinBox>
 
+#include <cstdint>
+#include <ostream>
+
 #include "Unit1/TForm1.h"
 #include "protocol/radio_settings.h"
 #include "support/window_harness.h"
@@ -19,6 +22,12 @@ struct Range {
     int minimum, maximum, step;
     bool operator==(const Range&) const = default;
 };
+
+// A failure names the numbers, not the bytes of the struct.
+void PrintTo(const Range& range, std::ostream* out)
+{
+    *out << range.minimum << ".." << range.maximum << " in steps of " << range.step;
+}
 
 Range rangeOf(const QSpinBox& box) { return {box.minimum(), box.maximum(), box.singleStep()}; }
 
@@ -41,12 +50,26 @@ TEST(RadioRanges, TheLayoutSaysWhatTheRadioSettingsSay)
 
 TEST(RadioRanges, TheWindowsEditorsTakeTheirRangesFromTheRadioSettings)
 {
+    // The window reads and, when it goes, writes settings.INI in the
+    // current directory and opens the port it names: a scratch directory
+    // keeps it off the build tree and off any real adapter.
+    harness::ScratchDir scratch;
+    harness::ErrorBoxes errors;  // no port to open here
     Unit1::TForm1 form;
     EXPECT_EQ(rangeOf(*form.ui()->SpinEdit15), kFrequency);
     EXPECT_EQ(rangeOf(*form.ui()->SpinEdit1), kGain);
-    // A frequency code covers the whole editor range and nothing beyond it.
-    EXPECT_EQ(protocol::frequencyOfCode(protocol::frequencyCode(protocol::kFrequencyHighestKHz)),
-              protocol::kFrequencyHighestKHz);
+}
+
+// Every frequency the editor can show travels as a code of its own and
+// comes back as itself: the grid's top still fits the code byte.
+TEST(RadioRanges, EveryFrequencyOnTheGridHasItsOwnCode)
+{
+    int expectedCode = 0;
+    for (std::int64_t kHz = protocol::kFrequencyLowestKHz; kHz <= protocol::kFrequencyHighestKHz;
+         kHz += protocol::kFrequencyStepKHz, ++expectedCode) {
+        EXPECT_EQ(protocol::frequencyCode(kHz), expectedCode) << kHz;
+        EXPECT_EQ(protocol::frequencyOfCode(protocol::frequencyCode(kHz)), kHz);
+    }
 }
 
 }  // namespace
