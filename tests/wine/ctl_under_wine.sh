@@ -269,14 +269,19 @@ json_kinds() {
     local line type keys
     while IFS= read -r line; do
         type=$(sed -E 's/^.*"type":"([a-z]+)".*$/\1/' <<<"$line")
-        keys=$(sed -E 's/^.*"fields":\{//; s/\}\}$//' <<<"$line" | grep -oE '"[a-z_]+":"' | tr -d '":' | tr '\n' ' ')
+        keys=$(sed -E 's/^.*"fields":\{//; s/\},"values":.*$//' <<<"$line" | grep -oE '"[a-z_]+":"' | tr -d '":' | tr '\n' ' ')
         [[ $line == *'"fields":{'* ]] || keys=
         echo "$type: $keys"
     done <"$1" | sort -u
 }
 for side in lin win; do
     file="$work/watch-$side.txt"
-    bad=$(grep -cvE '^\{"time":"[^"]*","type":"(telemetry|calibration|settings|state|ack|silent)"(,"fields":\{("[a-z_]+":"([^"\\]|\\.)*")(,"[a-z_]+":"([^"\\]|\\.)*")*\})?\}$' "$file")
+    # Texts under "fields"; under "values" strings, numbers, true, false, null.
+    text='"([^"\\]|\\.)*"'
+    value="($text|-?[0-9][0-9.Ee+-]*|true|false|null)"
+    fields="\\{\"[a-z_]+\":$text(,\"[a-z_]+\":$text)*\\}"
+    values="\\{\"[a-z_]+\":$value(,\"[a-z_]+\":$value)*\\}"
+    bad=$(grep -cvE "^\\{\"time\":\"[^\"]*\",\"type\":\"(telemetry|calibration|settings|state|ack|silent)\"(,\"fields\":$fields,\"values\":$values)?\\}\$" "$file")
     [ "$bad" = 0 ] || fail "watch --json ($side): $bad lines are not objects of the documented form: $(grep -vE '^\{"time"' "$file" | head -n 3)"
     for kind in telemetry calibration settings state silent; do
         grep -q "\"type\":\"$kind\"" "$file" || fail "watch --json ($side): no $kind line in 2.5 s"
