@@ -27,12 +27,12 @@ public:
     bool checked(telemetry::Box box) const override;
     void setChecked(telemetry::Box box, bool on) override;
     void setRadioButton1(bool) override {}
-    void setStatusText(const std::string& text) override { status_ = text; }
+    // The acknowledgement's text reaches a command through the packet's
+    // presentation; there is no status bar to keep it.
+    void setStatusText(const std::string&) override {}
     void writeComByte(std::uint8_t byte) override;
     telemetry::TimeOfDay localTime() const override;
     void restartTimer3() override {}
-
-    const std::string& statusText() const { return status_; }
 
     // While muted the request chain's frames go nowhere: a command that
     // only waits for an acknowledgement asks for nothing else.
@@ -43,7 +43,6 @@ private:
     std::array<std::string, telemetry::kFieldCount> texts_{};
     std::array<std::string, telemetry::kEditorCount> edits_{};
     std::array<bool, 5> boxes_{};
-    std::string status_;
     bool muted_ = false;
 };
 

@@ -52,8 +52,6 @@ Shown health(Field field, std::uint8_t faults, int bit)
     return flag(field, healthy ? "OK" : "Нет", healthy);
 }
 
-Shown coefficient(Field field, std::string text) { return number(field, std::move(text)); }
-
 }  // namespace
 
 const char* ackWords(std::uint8_t code)
@@ -84,15 +82,15 @@ Presentation describeCalibration(const protocol::CalibrationPacket& p)
 {
     Presentation shown;
     auto& f = shown.fields;
-    f.push_back(coefficient(Field::Label17, formats::fixed(widened(p.values.a), 6, 5)));
-    f.push_back(coefficient(Field::Label55, formats::fixed(widened(p.values.b), 6, 2)));
-    f.push_back(coefficient(Field::Label56, formats::fixed(widened(p.values.c), 6, 3)));
-    f.push_back(coefficient(Field::Label57, formats::exponent(widened(p.adcT[0]), 8, 7)));
-    f.push_back(coefficient(Field::Label58, formats::fixed(widened(p.adcT[1]), 8, 7)));
-    f.push_back(coefficient(Field::Label59, formats::fixed(widened(p.adcT[2]), 8, 7)));
-    f.push_back(coefficient(Field::Label60, formats::exponent(widened(p.adcH[0]), 8, 7)));
-    f.push_back(coefficient(Field::Label61, formats::fixed(widened(p.adcH[1]), 8, 7)));
-    f.push_back(coefficient(Field::Label62, formats::fixed(widened(p.adcH[2]), 8, 7)));
+    f.push_back(number(Field::Label17, formats::fixed(widened(p.values.a), 6, 5)));
+    f.push_back(number(Field::Label55, formats::fixed(widened(p.values.b), 6, 2)));
+    f.push_back(number(Field::Label56, formats::fixed(widened(p.values.c), 6, 3)));
+    f.push_back(number(Field::Label57, formats::exponent(widened(p.adcT[0]), 8, 7)));
+    f.push_back(number(Field::Label58, formats::fixed(widened(p.adcT[1]), 8, 7)));
+    f.push_back(number(Field::Label59, formats::fixed(widened(p.adcT[2]), 8, 7)));
+    f.push_back(number(Field::Label60, formats::exponent(widened(p.adcH[0]), 8, 7)));
+    f.push_back(number(Field::Label61, formats::fixed(widened(p.adcH[1]), 8, 7)));
+    f.push_back(number(Field::Label62, formats::fixed(widened(p.adcH[2]), 8, 7)));
     f.push_back(integer(Field::Label63, p.values.number1));
     f.push_back(integer(Field::Label64, p.values.number2));
     f.push_back(word(Field::Label65, dateText(p.values.date)));
