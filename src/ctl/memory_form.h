@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "telemetry/form_view.h"
 
